@@ -1,0 +1,32 @@
+// A file held open for appending, which no other writer may open meanwhile.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class AppendFile {
+ public:
+  enum class State { NotOpened, Failed, Open };
+
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(AppendFile&& other) noexcept;
+  AppendFile& operator=(AppendFile&& other) noexcept;
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Creates the file when missing, opens it exclusively and moves to its end.
+  static AppendFile OpenExclusive(const std::string& path);
+
+  State state() const { return state_; }
+  bool IsNotOpened() const { return state_ == State::NotOpened; }
+  bool Write(std::string_view data);
+
+ private:
+  State state_ = State::NotOpened;
+  int fd_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <utility>
+
+#include "append_file.h"
+
+namespace platform {
+
+AppendFile::~AppendFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+AppendFile::AppendFile(AppendFile&& other) noexcept
+    : state_(std::exchange(other.state_, State::NotOpened)), fd_(std::exchange(other.fd_, -1)) {}
+
+AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    state_ = std::exchange(other.state_, State::NotOpened);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+AppendFile AppendFile::OpenExclusive(const std::string& path) {
+  AppendFile file;
+  file.state_ = State::Failed;
+  // O_APPEND: every write lands at the end, nothing is ever truncated.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return file;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return file;
+  }
+  file.fd_ = fd;
+  file.state_ = State::Open;
+  return file;
+}
+
+bool AppendFile::Write(std::string_view data) {
+  if (fd_ < 0) return false;
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd_, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+// Which device a port number ("COM3") opens on this machine.
+//
+// By default the numbers name the machine's serial devices in a stable order,
+// USB adapters first (ttyUSB*, ttyACM*), then the others, port 1 the first.
+// An explicit mapping (a device path or a simulated endpoint) takes precedence.
+// Tests switch the machine's devices off so that only what they map can open.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "comm_device.h"
+
+namespace platform::ports {
+
+struct PortEntry {
+  unsigned number = 0;
+  std::string device;       // device path, or a description of a simulated endpoint
+  std::string description;  // what the system says the device is
+  std::optional<unsigned> usbVendorId;
+  std::optional<unsigned> usbProductId;
+  bool simulated = false;
+};
+
+void MapDevice(unsigned number, std::string devicePath);
+void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint);
+void Unmap(unsigned number);
+void UnmapAll();
+void UseMachinePorts(bool use);
+
+// The endpoint behind a number, or null when none is.
+std::shared_ptr<CommEndpoint> Resolve(unsigned number);
+std::optional<PortEntry> Describe(unsigned number);
+// Every number that opens something, in number order.
+std::vector<PortEntry> List();
+
+// Parses ".\COMn" and "\\.\COMn"; nothing else names a port.
+std::optional<unsigned> ParsePortName(const char* name);
+
+}  // namespace platform::ports

@@ -1,0 +1,142 @@
+// The Windows services the program calls, under their Windows names.
+//
+// On Windows this is the real API. Elsewhere the same names are declared here
+// and implemented in platform/*_posix.cpp, keeping the contract the callers
+// rely on: BOOL results, counts through out-parameters, GetLastError() for the
+// reason of a failure.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+
+#include <cstdint>
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using HANDLE = void*;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPDWORD = DWORD*;
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED*;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+inline constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
+
+// All bits set, as on Windows.
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+
+// CreateFileA
+inline constexpr DWORD GENERIC_READ = 0x80000000u;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000u;
+inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+// Error codes (GetLastError)
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+
+// Modem status bits (GetCommModemStatus)
+inline constexpr DWORD MS_CTS_ON = 0x0010;
+inline constexpr DWORD MS_DSR_ON = 0x0020;
+inline constexpr DWORD MS_RING_ON = 0x0040;
+inline constexpr DWORD MS_RLSD_ON = 0x0080;
+
+// DCB codes
+inline constexpr DWORD DTR_CONTROL_DISABLE = 0x00;
+inline constexpr DWORD DTR_CONTROL_ENABLE = 0x01;
+inline constexpr DWORD DTR_CONTROL_HANDSHAKE = 0x02;
+inline constexpr DWORD RTS_CONTROL_DISABLE = 0x00;
+inline constexpr DWORD RTS_CONTROL_ENABLE = 0x01;
+inline constexpr DWORD RTS_CONTROL_HANDSHAKE = 0x02;
+inline constexpr DWORD RTS_CONTROL_TOGGLE = 0x03;
+inline constexpr BYTE ONESTOPBIT = 0;
+inline constexpr BYTE ONE5STOPBITS = 1;
+inline constexpr BYTE TWOSTOPBITS = 2;
+inline constexpr BYTE NOPARITY = 0;
+inline constexpr BYTE ODDPARITY = 1;
+inline constexpr BYTE EVENPARITY = 2;
+inline constexpr BYTE MARKPARITY = 3;
+inline constexpr BYTE SPACEPARITY = 4;
+
+// Line settings, members and bit fields in the order Windows declares them.
+struct DCB {
+  DWORD DCBlength;
+  DWORD BaudRate;
+  DWORD fBinary : 1;
+  DWORD fParity : 1;
+  DWORD fOutxCtsFlow : 1;
+  DWORD fOutxDsrFlow : 1;
+  DWORD fDtrControl : 2;
+  DWORD fDsrSensitivity : 1;
+  DWORD fTXContinueOnXoff : 1;
+  DWORD fOutX : 1;
+  DWORD fInX : 1;
+  DWORD fErrorChar : 1;
+  DWORD fNull : 1;
+  DWORD fRtsControl : 2;
+  DWORD fAbortOnError : 1;
+  DWORD fDummy2 : 17;
+  WORD wReserved;
+  WORD XonLim;
+  WORD XoffLim;
+  BYTE ByteSize;
+  BYTE Parity;
+  BYTE StopBits;
+  char XonChar;
+  char XoffChar;
+  char ErrorChar;
+  char EofChar;
+  char EvtChar;
+  WORD wReserved1;
+};
+using LPDCB = DCB*;
+
+struct COMMTIMEOUTS {
+  DWORD ReadIntervalTimeout;
+  DWORD ReadTotalTimeoutMultiplier;
+  DWORD ReadTotalTimeoutConstant;
+  DWORD WriteTotalTimeoutMultiplier;
+  DWORD WriteTotalTimeoutConstant;
+};
+using LPCOMMTIMEOUTS = COMMTIMEOUTS*;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                   LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL CloseHandle(HANDLE handle);
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+               LPOVERLAPPED overlapped);
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+              LPOVERLAPPED overlapped);
+
+BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts);
+BOOL SetupComm(HANDLE handle, DWORD inQueue, DWORD outQueue);
+BOOL GetCommState(HANDLE handle, LPDCB dcb);
+BOOL SetCommState(HANDLE handle, LPDCB dcb);
+BOOL SetCommBreak(HANDLE handle);
+BOOL ClearCommBreak(HANDLE handle);
+BOOL GetCommModemStatus(HANDLE handle, LPDWORD modemStatus);
+
+#endif  // _WIN32
