@@ -1,0 +1,114 @@
+#include "log.h"
+
+#include <clocale>
+#include <cmath>
+#include <ctime>
+
+#include "Scom.h"
+
+TTrafficLog* LogSink = nullptr;
+
+namespace {
+
+const char* const kHexDigits = "0123456789ABCDEF";
+
+void AppendHex(std::string& text, BYTE value) {
+  text += kHexDigits[value >> 4];
+  text += kHexDigits[value & 0x0F];
+}
+
+void InsertAtFirst(std::string& record, const std::string& marker, const std::string& insert) {
+  const std::size_t at = record.find(marker);
+  if (at != std::string::npos) record.insert(at + 1, insert);
+}
+
+}  // namespace
+
+std::string TimeStamp(double elapsedMillis) {
+  // Truncated toward zero, low 32 bits kept as a signed value.
+  const double truncated = std::trunc(elapsedMillis);
+  std::int64_t whole = 0;
+  if (std::isfinite(truncated)) {
+    whole = static_cast<std::int64_t>(std::fmod(truncated, 4294967296.0));
+  }
+  const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(whole));
+  const std::string padded = "00000000" + std::to_string(low);
+  return padded.substr(padded.size() - 8) + " ";
+}
+
+std::string TransmitRecord(const TSerialPort& port, std::int32_t count) {
+  std::string text;
+  const auto& tx = port.TxBuffer;
+  if (port.LogHex) {
+    text = "\r\n>";
+    text += static_cast<char>(tx[0]);
+    text += static_cast<char>(tx[1]);
+    text += '[';
+    AppendHex(text, tx[1]);
+    text += ']';
+    for (std::int32_t i = 2; i < count; ++i) {
+      text += ' ';
+      AppendHex(text, tx[static_cast<std::size_t>(i)]);
+    }
+  }
+  if (port.LogDecimal) {
+    for (std::int32_t i = 2; i < count; ++i) text += std::to_string(tx[static_cast<std::size_t>(i)]);
+  }
+  text += "\r\n<";
+  return text;
+}
+
+std::string ReceiveRecord(const TSerialPort& port, std::int32_t count) {
+  std::string text;
+  const std::int32_t first = port.RxCount - count;
+  if (port.LogHex) {
+    for (std::int32_t i = first; i < port.RxCount; ++i) {
+      text += ' ';
+      AppendHex(text, port.RxBuffer[static_cast<std::size_t>(i)]);
+    }
+  }
+  if (port.LogDecimal) {
+    for (std::int32_t i = first; i < port.RxCount; ++i) {
+      text += std::to_string(port.RxBuffer[static_cast<std::size_t>(i)]);
+    }
+  }
+  return text;
+}
+
+std::string DateTimeText(double dateTime) {
+  const platform::CivilDateTime civil = platform::DecodeDateTime(dateTime);
+  std::tm tm{};
+  tm.tm_year = civil.year - 1900;
+  tm.tm_mon = civil.month - 1;
+  tm.tm_mday = civil.day;
+  tm.tm_hour = civil.hour;
+  tm.tm_min = civil.minute;
+  tm.tm_sec = civil.second;
+  tm.tm_isdst = -1;
+  char date[64] = {};
+  char time[64] = {};
+  std::strftime(date, sizeof date, "%x", &tm);
+  std::string text = date;
+  if (civil.hour != 0 || civil.minute != 0 || civil.second != 0) {
+    std::strftime(time, sizeof time, "%X", &tm);
+    text += ' ';
+    text += time;
+  }
+  return text;
+}
+
+void TTrafficLog::OpenFile() {
+  FileHandle = platform::AppendFile::OpenExclusive(FileName);
+  FileHandle.Write("\r\n\r\n" + DateTimeText(platform::CurrentClock().LocalDateTime()) + "\r\n");
+}
+
+void TTrafficLog::WriteRecord(std::string record) {
+  if (!Enabled) return;
+  if (FileHandle.IsNotOpened()) OpenFile();
+  if (TimeStamps) {
+    LastElapsed = (platform::CurrentClock().LocalDateTime() - StartTime) * 24 * 60 * 60 * 1000;
+    InsertAtFirst(record, "\n>", TimeStamp(LastElapsed));
+    InsertAtFirst(record, "\n<", std::string(9, ' '));
+  }
+  FileHandle.Write(record);
+}
