@@ -1,0 +1,302 @@
+#include "corvane_emulator.h"
+
+#include <algorithm>
+
+namespace emulator {
+namespace {
+
+constexpr BYTE kCommandLead = 0x2A;
+constexpr BYTE kAck = 0x06;
+
+std::optional<Command> CommandFromCode(BYTE code) {
+  switch (code) {
+    case 0x41: return Command::Version;
+    case 0x42: return Command::Mode;
+    case 0x43: return Command::Final;
+    case 0x44: return Command::ResetDelay;
+    default: return std::nullopt;
+  }
+}
+
+std::size_t CommandLength(Command command) {
+  return command == Command::Mode || command == Command::ResetDelay ? 3 : 2;
+}
+
+platform::MonoTime Now() { return platform::CurrentClock().Now(); }
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+}  // namespace
+
+const char* CommandName(Command command) {
+  switch (command) {
+    case Command::Entry: return "entry";
+    case Command::Version: return "version";
+    case Command::Mode: return "mode";
+    case Command::ResetDelay: return "reset delay";
+    case Command::Final: return "final";
+  }
+  return "?";
+}
+
+// One open of the port: the handle's view of the device.
+class CorvaneEmulator::Connection final : public platform::CommDevice, private platform::ReadSource {
+ public:
+  explicit Connection(std::shared_ptr<CorvaneEmulator> device) : device_(std::move(device)) {}
+  ~Connection() override { device_->Close(); }
+
+  BOOL SetTimeouts(const COMMTIMEOUTS& timeouts) override {
+    if (device_->FailsAt(OpenStep::SetCommTimeouts)) return Fail(ERROR_GEN_FAILURE);
+    device_->timeouts_ = timeouts;
+    return TRUE;
+  }
+
+  BOOL SetupQueues(DWORD, DWORD) override {
+    return device_->FailsAt(OpenStep::SetupComm) ? Fail(ERROR_GEN_FAILURE) : TRUE;
+  }
+
+  BOOL GetState(DCB& dcb) override {
+    if (device_->FailsAt(OpenStep::GetCommState)) return Fail(ERROR_GEN_FAILURE);
+    dcb = device_->dcb_;
+    return TRUE;
+  }
+
+  BOOL SetState(const DCB& dcb) override {
+    if (device_->FailsAt(OpenStep::SetCommState)) return Fail(ERROR_GEN_FAILURE);
+    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return Fail(ERROR_INVALID_PARAMETER);
+    device_->dcb_ = dcb;
+    return TRUE;
+  }
+
+  BOOL SetBreak(bool on) override {
+    if (on && device_->unplugFrom_ == Command::Entry) device_->unplugged_ = true;
+    if (device_->unplugged_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+    device_->Break(on);
+    return TRUE;
+  }
+
+  BOOL GetModemStatus(DWORD& status) override {
+    status = 0;
+    if (device_->unplugged_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+    status = device_->otherModemBits | (device_->CardInSlot(Now()) ? 0 : MS_RLSD_ON);
+    return TRUE;
+  }
+
+  BOOL Write(const BYTE* data, DWORD count, DWORD& written) override {
+    bool ok = false;
+    device_->HostWrite(data, count, written, ok);
+    return ok ? TRUE : FALSE;
+  }
+
+  BOOL Read(BYTE* data, DWORD count, DWORD& got) override {
+    device_->readRequests_.push_back(count);
+    return platform::ReadWithTimeouts(device_->timeouts_, *this, data, count, got);
+  }
+
+ private:
+  DWORD Take(BYTE* data, DWORD max) override {
+    auto& queue = device_->toHost_;
+    const platform::MonoTime now = Now();
+    DWORD n = 0;
+    while (n < max && n < queue.size() && queue[n].at <= now) {
+      data[n] = queue[n].value;
+      ++n;
+    }
+    queue.erase(queue.begin(), queue.begin() + n);
+    return n;
+  }
+
+  bool WaitForByte(platform::MonoTime until) override {
+    const auto& queue = device_->toHost_;
+    if (queue.empty() || queue.front().at > until) {
+      platform::CurrentClock().SleepUntil(until);
+      return false;
+    }
+    platform::CurrentClock().SleepUntil(queue.front().at);
+    return true;
+  }
+
+  bool Failed() const override { return device_->unplugged_; }
+
+  std::shared_ptr<CorvaneEmulator> device_;
+};
+
+CorvaneEmulator::CorvaneEmulator() {
+  // What a driver reports for a freshly plugged-in port.
+  dcb_.DCBlength = sizeof(DCB);
+  dcb_.BaudRate = 9600;
+  dcb_.fBinary = 1;
+  dcb_.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb_.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb_.XonLim = 2048;
+  dcb_.XoffLim = 512;
+  dcb_.ByteSize = 8;
+  dcb_.Parity = NOPARITY;
+  dcb_.StopBits = ONESTOPBIT;
+  dcb_.XonChar = 0x11;
+  dcb_.XoffChar = 0x13;
+}
+
+platform::Nanos CorvaneEmulator::byteTime() const {
+  // Start bit, eight data bits, stop bit.
+  const long long baud = dcb_.BaudRate == 0 ? 9600 : dcb_.BaudRate;
+  return platform::Nanos(10'000'000'000LL / baud);
+}
+
+std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open(DWORD& error) {
+  if (open_) {
+    error = ERROR_SHARING_VIOLATION;
+    return nullptr;
+  }
+  if (unplugged_ || FailsAt(OpenStep::CreateFile)) {
+    error = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  const platform::MonoTime now = Now();
+  open_ = true;
+  ++opens_;
+  if (cardFor_ && !cardOutAt_ && *cardFor_ != kCardNeverRemoved) cardOutAt_ = now + *cardFor_;
+  hostLineFreeAt_ = deviceLineFreeAt_ = now;
+  for (BYTE value : pendingAtOpen) toHost_.push_back({now, value});
+  events_.push_back({LineEvent::Kind::Opened, now});
+  error = ERROR_SUCCESS;
+  return std::make_unique<Connection>(shared_from_this());
+}
+
+void CorvaneEmulator::Close() {
+  open_ = false;
+  breakOn_ = false;  // the driver releases the line when the port closes
+  toHost_.clear();
+  events_.push_back({LineEvent::Kind::Closed, Now()});
+}
+
+bool CorvaneEmulator::CardInSlot(platform::MonoTime now) const {
+  if (!cardFor_) return false;
+  if (*cardFor_ == kCardNeverRemoved) return true;
+  return !cardOutAt_ || now < *cardOutAt_;
+}
+
+std::optional<Command> CorvaneEmulator::CommandOf(const BYTE* data, DWORD count) const {
+  if (count < 2 || data[0] != kCommandLead) return std::nullopt;
+  return CommandFromCode(data[1]);
+}
+
+void CorvaneEmulator::HostWrite(const BYTE* data, DWORD count, DWORD& written, bool& ok) {
+  written = 0;
+  ok = false;
+  const auto command = CommandOf(data, count);
+  if (command && unplugFrom_ && *command >= *unplugFrom_) unplugged_ = true;
+  if (unplugged_) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return;
+  }
+  if (command && failWritesFrom_ && *command >= *failWritesFrom_) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return;
+  }
+  const platform::MonoTime start = std::max(Now(), hostLineFreeAt_);
+  for (DWORD k = 0; k < count; ++k) {
+    const platform::MonoTime arrival = start + byteTime() * (k + 1);
+    events_.push_back({LineEvent::Kind::ByteReceived, arrival, data[k]});
+    // While the line is held in break nothing gets through.
+    if (!breakOn_) DeviceReceives(data[k], arrival);
+  }
+  hostLineFreeAt_ = start + byteTime() * count;
+  written = count;
+  ok = true;
+}
+
+void CorvaneEmulator::Break(bool on) {
+  const platform::MonoTime now = Now();
+  if (on && !breakOn_) {
+    breakSince_ = now;
+  } else if (!on && breakOn_) {
+    command_.clear();
+    phase_ = Phase::Idle;
+    if (now - breakSince_ >= kMinimumBreak) {
+      phase_ = Phase::AwaitVersion;
+      Answer(Command::Entry, {}, now);
+    }
+  }
+  breakOn_ = on;
+  events_.push_back({on ? LineEvent::Kind::BreakOn : LineEvent::Kind::BreakOff, now});
+}
+
+void CorvaneEmulator::DeviceReceives(BYTE value, platform::MonoTime at) {
+  received_.push_back(value);
+  if (phase_ == Phase::Idle) return;
+  command_.push_back(value);
+  if (command_[0] != kCommandLead) {
+    command_.clear();
+    return;
+  }
+  if (command_.size() < 2) return;
+  const auto command = CommandFromCode(command_[1]);
+  if (!command) {
+    command_.clear();
+    return;
+  }
+  if (command_.size() < CommandLength(*command)) return;
+
+  static constexpr Command kExpected[] = {Command::Entry, Command::Version, Command::Mode,
+                                          Command::ResetDelay, Command::Final};
+  const Bytes bytes = std::move(command_);
+  command_.clear();
+  if (*command != kExpected[static_cast<int>(phase_)]) return;  // out of order: no answer
+  if (silenceFrom_ && *command >= *silenceFrom_) return;
+  switch (*command) {
+    case Command::Version: phase_ = Phase::AwaitMode; break;
+    case Command::Mode: settings_.modeClock = bytes[2]; phase_ = Phase::AwaitResetDelay; break;
+    case Command::ResetDelay: settings_.resetDelay = bytes[2]; phase_ = Phase::AwaitFinal; break;
+    case Command::Final: settings_.finalReceived = true; phase_ = Phase::Idle; break;
+    case Command::Entry: break;
+  }
+  Answer(*command, bytes, at);
+}
+
+void CorvaneEmulator::Answer(Command command, const Bytes& commandBytes, platform::MonoTime at) {
+  if (silenceFrom_ && command >= *silenceFrom_) return;
+  answered_.push_back(command);
+  Bytes reply = commandBytes;
+  switch (command) {
+    case Command::Entry: reply = entryReply; break;
+    case Command::Version: reply.insert(reply.end(), {versionMinor, versionMajor, 0x10, kAck}); break;
+    case Command::Mode:
+    case Command::ResetDelay: reply.push_back(kAck); break;
+    case Command::Final: reply.push_back(kAck); break;
+  }
+  const ReplyRule* rule = nullptr;
+  if (auto exact = byteRules_.find(commandBytes); !commandBytes.empty() && exact != byteRules_.end()) {
+    rule = &exact->second;
+  } else if (auto general = commandRules_.find(command); general != commandRules_.end()) {
+    rule = &general->second;
+  }
+  Send(std::move(reply), rule, at);
+}
+
+void CorvaneEmulator::Send(Bytes reply, const ReplyRule* rule, platform::MonoTime from) {
+  platform::Millis delay{0}, lastByteDelay{0};
+  if (rule != nullptr) {
+    if (rule->replace) reply = *rule->replace;
+    for (const auto& [index, value] : rule->patch) {
+      if (index < reply.size()) reply[index] = value;
+    }
+    if (rule->truncate && *rule->truncate < reply.size()) reply.resize(*rule->truncate);
+    reply.insert(reply.end(), rule->surplus.begin(), rule->surplus.end());
+    delay = rule->delay;
+    lastByteDelay = rule->lastByteDelay;
+  }
+  platform::MonoTime at = std::max(from + delay, deviceLineFreeAt_);
+  for (std::size_t k = 0; k < reply.size(); ++k) {
+    at += byteTime();
+    if (k + 1 == reply.size()) at += lastByteDelay;
+    toHost_.push_back({at, reply[k]});
+    events_.push_back({LineEvent::Kind::ByteSent, at, reply[k]});
+  }
+  deviceLineFreeAt_ = at;
+}
+
+}  // namespace emulator

@@ -1,0 +1,149 @@
+// Our stand-in for the smart-card interface, reached through the same comm
+// calls as a real port (map it into the port table). It runs on whichever
+// clock is installed: real time for a demonstration, virtual time in tests.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "comm_device.h"
+
+namespace emulator {
+
+using Bytes = std::vector<BYTE>;
+
+// The dialogue's steps, in the order the interface expects them.
+enum class Command { Entry, Version, Mode, ResetDelay, Final };
+
+// The configuration steps of opening a port, any of which a test can fail.
+enum class OpenStep { CreateFile, SetCommTimeouts, SetupComm, GetCommState, SetCommState };
+
+// How the reply to one command (or to the break) departs from the normal one.
+struct ReplyRule {
+  std::optional<Bytes> replace;                 // sent instead of the normal reply
+  std::map<std::size_t, BYTE> patch;            // index -> byte, applied afterwards
+  std::optional<std::size_t> truncate;          // keep only this many bytes
+  Bytes surplus;                                // appended at the end
+  platform::Millis delay{0};                    // before the first byte
+  platform::Millis lastByteDelay{0};            // before the last byte
+};
+
+// What the device was set to.
+struct DeviceSettings {
+  std::optional<BYTE> modeClock;
+  std::optional<BYTE> resetDelay;
+  bool finalReceived = false;
+  bool smartMouse() const { return modeClock && (*modeClock & 0x80) != 0; }
+  int clockCode() const { return modeClock ? (*modeClock & 0x03) : -1; }
+};
+
+struct LineEvent {
+  enum class Kind { Opened, Closed, BreakOn, BreakOff, ByteReceived, ByteSent } kind;
+  platform::MonoTime at;
+  BYTE value = 0;
+};
+
+class CorvaneEmulator final : public platform::CommEndpoint,
+                              public std::enable_shared_from_this<CorvaneEmulator> {
+ public:
+  static constexpr platform::Millis kCardNeverRemoved = platform::Millis::max();
+  static constexpr platform::Millis kMinimumBreak{1000};
+
+  static std::shared_ptr<CorvaneEmulator> Create() { return std::shared_ptr<CorvaneEmulator>(new CorvaneEmulator()); }
+
+  // --- the device as built
+  Bytes entryReply{0x06};
+  BYTE versionMajor = 1;
+  BYTE versionMinor = 0;
+  // Extra modem bits, which the program must ignore.
+  DWORD otherModemBits = MS_CTS_ON | MS_DSR_ON;
+
+  // --- the situation and the faults
+  // A card sits in the slot until this long after the port is first opened.
+  void InsertCard(platform::Millis removedAfterOpen) { cardFor_ = removedAfterOpen; }
+  // Bytes already waiting in the driver when the port is opened.
+  Bytes pendingAtOpen;
+  void FailOpenAt(OpenStep step) { failOpenAt_ = step; }
+  void ClearOpenFailure() { failOpenAt_.reset(); }
+  ReplyRule& Rule(Command command) { return commandRules_[command]; }
+  // A rule for one exact command text, as sent (e.g. 2A 42 81); it wins over
+  // the rule for its command.
+  ReplyRule& RuleForBytes(const Bytes& command) { return byteRules_[command]; }
+  void SilenceFrom(Command command) { silenceFrom_ = command; }
+  // The adapter is unplugged when the host starts this step: it and every later
+  // read and write fail.
+  void UnplugFrom(Command command) { unplugFrom_ = command; }
+  // Writes fail from this command on; the line otherwise keeps working.
+  void FailWritesFrom(Command command) { failWritesFrom_ = command; }
+
+  // --- what a test can observe
+  const DeviceSettings& settings() const { return settings_; }
+  const Bytes& received() const { return received_; }
+  const std::vector<LineEvent>& events() const { return events_; }
+  const std::vector<Command>& commandsAnswered() const { return answered_; }
+  // The count asked by each read, in order.
+  const std::vector<DWORD>& readRequests() const { return readRequests_; }
+  bool isOpen() const { return open_; }
+  bool breakOn() const { return breakOn_; }
+  bool unplugged() const { return unplugged_; }
+  int openCount() const { return opens_; }
+  const DCB& lineSettings() const { return dcb_; }
+  platform::Nanos byteTime() const;
+
+  // platform::CommEndpoint
+  std::unique_ptr<platform::CommDevice> Open(DWORD& error) override;
+  std::string Description() const override { return "simulated interface"; }
+
+ private:
+  class Connection;
+  enum class Phase { Idle, AwaitVersion, AwaitMode, AwaitResetDelay, AwaitFinal };
+
+  CorvaneEmulator();
+
+  bool FailsAt(OpenStep step) const { return failOpenAt_ == step; }
+  bool CardInSlot(platform::MonoTime now) const;
+  void HostWrite(const BYTE* data, DWORD count, DWORD& written, bool& ok);
+  void DeviceReceives(BYTE value, platform::MonoTime at);
+  void Answer(Command command, const Bytes& commandBytes, platform::MonoTime at);
+  void Send(Bytes reply, const ReplyRule* rule, platform::MonoTime from);
+  void Break(bool on);
+  std::optional<Command> CommandOf(const BYTE* data, DWORD count) const;
+  void Close();
+
+  struct Queued {
+    platform::MonoTime at;
+    BYTE value;
+  };
+
+  std::optional<platform::Millis> cardFor_;
+  std::optional<platform::MonoTime> cardOutAt_;
+  std::optional<OpenStep> failOpenAt_;
+  std::map<Command, ReplyRule> commandRules_;
+  std::map<Bytes, ReplyRule> byteRules_;
+  std::optional<Command> silenceFrom_, unplugFrom_, failWritesFrom_;
+
+  bool open_ = false;
+  int opens_ = 0;
+  bool breakOn_ = false;
+  bool unplugged_ = false;
+  platform::MonoTime breakSince_{};
+  platform::MonoTime hostLineFreeAt_{};
+  platform::MonoTime deviceLineFreeAt_{};
+  DCB dcb_{};
+  COMMTIMEOUTS timeouts_{};
+  Phase phase_ = Phase::Idle;
+  Bytes command_;
+  std::vector<Queued> toHost_;  // in arrival order
+  DeviceSettings settings_;
+  Bytes received_;
+  std::vector<LineEvent> events_;
+  std::vector<Command> answered_;
+  std::vector<DWORD> readRequests_;
+};
+
+const char* CommandName(Command command);
+
+}  // namespace emulator
