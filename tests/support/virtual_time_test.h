@@ -1,0 +1,58 @@
+// Fixture: virtual clock and test pump installed, the serial objects reset,
+// and the emulator mapped explicitly to port 1.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Scom.h"
+#include "Utils.h"
+#include "corvane_emulator.h"
+#include "port_table.h"
+#include "queue_pump.h"
+
+namespace testing_support {
+
+class VirtualTimeTest : public ::testing::Test {
+ protected:
+  static constexpr DWORD kPort = 1;
+
+  VirtualTimeTest() : pump(clock), useClock(clock), usePump(pump) {
+    SerialPort.Close();
+    SerialPort = TSerialPort();
+    TimedWait = TTimedWait();
+    NextPumpTime = platform::MonoTime{};
+    device = emulator::CorvaneEmulator::Create();
+    platform::ports::UnmapAll();
+    platform::ports::MapEndpoint(kPort, device);
+  }
+
+  ~VirtualTimeTest() override {
+    SerialPort.Close();
+    platform::ports::UnmapAll();
+  }
+
+  bool OpenPort(DWORD port = kPort) { return SerialPort.Open(port, 9600, 8, ONESTOPBIT, NOPARITY, false); }
+  platform::Nanos Elapsed() const { return clock.Elapsed(); }
+  // Holds the break long enough for the interface to enter its command state.
+  void EnterCommandState() {
+    SerialPort.SetBreak();
+    clock.Advance(std::chrono::milliseconds(1200));
+    SerialPort.ClearBreak();
+  }
+
+  platform::VirtualClock clock;
+  QueuePump pump;
+  std::shared_ptr<emulator::CorvaneEmulator> device;
+
+ private:
+  platform::ScopedClock useClock;
+  platform::ScopedPump usePump;
+};
+
+inline std::chrono::milliseconds operator""_ms(unsigned long long ms) {
+  return std::chrono::milliseconds(ms);
+}
+
+}  // namespace testing_support
