@@ -1,0 +1,192 @@
+#include "Usb_corvaneinterface.h"
+
+#include "Scom.h"
+#include "Utils.h"
+
+TRunWindow RunWindow;
+
+namespace {
+
+enum class RunPhase { Idle, Opening, CardWait, Dialogue };
+
+struct RunState {
+  RunPhase phase = RunPhase::Idle;
+  bool stopRequested = false;
+};
+
+RunState& Run() {
+  static RunState state;
+  return state;
+}
+
+// Marks a run active for its lifetime and closes the port on every way out,
+// so a failed run never leaves the port held for the next one.
+class ActiveRun {
+ public:
+  ActiveRun() { Run() = {RunPhase::Opening, false}; }
+  ~ActiveRun() {
+    if (SerialPort.IsOpen) SerialPort.Close();
+    Run() = {};
+  }
+  ActiveRun(const ActiveRun&) = delete;
+  ActiveRun& operator=(const ActiveRun&) = delete;
+
+  void Enter(RunPhase phase) { Run().phase = phase; }
+  bool StopRequested() const { return Run().stopRequested; }
+};
+
+const char* const kHexDigits = "0123456789ABCDEF";
+
+std::string HexByte(BYTE value) { return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]}; }
+
+// Used while nothing is attached, so a run never touches a null window.
+class DetachedWindow final : public TProgressBar, public TResetDelayFlag {
+ public:
+  int Position() const override { return position_; }
+  void SetPosition(int position) override { position_ = position; }
+  bool Ticked() const override { return true; }
+
+ private:
+  int position_ = 0;
+};
+
+TProgressBar& Progress() {
+  static DetachedWindow detached;
+  return RunWindow.ProgressBar1 != nullptr ? *RunWindow.ProgressBar1 : detached;
+}
+
+bool ResetDelayTicked() {
+  return RunWindow.EnableResetDelay == nullptr || RunWindow.EnableResetDelay->Ticked();
+}
+
+BYTE Rx(int index) { return SerialPort.RxBuffer[static_cast<std::size_t>(index)]; }
+
+void StepProgress() {
+  TProgressBar& bar = Progress();
+  bar.SetPosition(bar.Position() + 1);
+}
+
+// Break held through twelve 100 ms waits (the progress bar moves 0..11), the
+// bytes that came meanwhile dropped, break cleared; the interface answers 0x06.
+bool EnterCommandState() {
+  SerialPort.SetBreak();
+  SerialPort.ClearRx();
+  for (int i = 0; i <= 11; ++i) {
+    TimedWait.Delay(100);
+    Progress().SetPosition(i);
+  }
+  SerialPort.ReadWithDeadline(5, 100);
+  SerialPort.ClearRx();
+  SerialPort.ClearBreak();
+  TimedWait.Delay(100);
+  SerialPort.ReadWithDeadline(5, 200);
+  return Rx(0) == kAcknowledge;
+}
+
+bool QueryVersion() {
+  SerialPort.SendHex("2A 41");
+  SerialPort.ReadWithDeadline(6, 500);
+  return Rx(4) == 0x10 && Rx(5) == kAcknowledge;
+}
+
+bool SendAcknowledged(const std::string& command) {
+  SerialPort.SendHex(command);
+  SerialPort.ReadWithDeadline(4, 500);
+  return Rx(3) == kAcknowledge;
+}
+
+void SendFinal() {
+  SerialPort.SendHex("2A 43");
+  SerialPort.ReadWithDeadline(3, 250);
+}
+
+}  // namespace
+
+BYTE ModeClockByte(const std::string& modeName, const std::string& clockText) {
+  BYTE value = modeName == "SmartMouse" ? 0x80 : 0x00;
+  if (clockText == "3.58") {
+    value |= 1;
+  } else if (clockText == "3.68") {
+    value |= 2;
+  } else if (clockText == "6.00") {
+    value |= 3;
+  }
+  return value;
+}
+
+std::string ModeClockCommand(const std::string& modeName, const std::string& clockText) {
+  return "2A 42 " + HexByte(ModeClockByte(modeName, clockText));
+}
+
+std::string ResetDelayCommand(bool enabled) { return enabled ? "2A 44 00" : "2A 44 01"; }
+
+bool InterfaceRunActive() { return Run().phase != RunPhase::Idle; }
+
+bool RequestInterfaceRunStop() {
+  if (Run().phase != RunPhase::CardWait) return false;
+  Run().stopRequested = true;
+  return true;
+}
+
+bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText, int Tries,
+                      DWORD PortNumber, TStatusControl& StatusControl) {
+  // A start from a handler nested in a run's wait touches nothing.
+  if (InterfaceRunActive()) return false;
+  ActiveRun run;
+
+  auto fail = [&] {
+    StatusControl.SetText("Error setting " + ModeName + " mode.");
+    StatusControl.SetColor(clRed);
+    return false;
+  };
+
+  if (!SerialPort.Open(PortNumber, 9600, 8, ONESTOPBIT, NOPARITY, false)) {
+    StatusControl.SetText("Could not open comport!");
+    StatusControl.SetColor(clRed);
+    return false;
+  }
+  StatusControl.SetColor(StatusControl.ButtonFace());
+
+  if (!SerialPort.CarrierDetect()) {
+    run.Enter(RunPhase::CardWait);
+    StatusControl.SetText("Please remove card from card slot.");
+    // Looks at the line after every half of a blink; a stop request counts
+    // as a card that was never taken out.
+    auto waitAndLook = [&](TColor color) {
+      StatusControl.SetColor(color);
+      TimedWait.Delay(500);
+      return run.StopRequested() || SerialPort.CarrierDetect();
+    };
+    for (int i = 0; i < Tries; ++i) {
+      if (waitAndLook(clYellow) || waitAndLook(clRed)) break;
+    }
+    if (run.StopRequested() || !SerialPort.CarrierDetect()) return false;
+    StatusControl.SetColor(StatusControl.ButtonFace());
+    TimedWait.Delay(500);
+    if (run.StopRequested()) return false;
+  }
+  run.Enter(RunPhase::Dialogue);
+
+  StatusControl.SetText("Wait Setting " + ModeName + " " + ClockText + "MHz.");
+  if (!EnterCommandState()) return fail();
+
+  if (!QueryVersion()) return fail();
+  StepProgress();
+  StatusControl.SetText("Firmware " + std::to_string(Rx(3)) + "." + std::to_string(Rx(2)));
+
+  if (!SendAcknowledged(ModeClockCommand(ModeName, ClockText))) return fail();
+  StepProgress();
+
+  if (!SendAcknowledged(ResetDelayCommand(ResetDelayTicked()))) return fail();
+  StepProgress();
+
+  TimedWait.Delay(500);
+  SendFinal();
+  SerialPort.Close();
+  StepProgress();
+  TimedWait.Delay(500);
+
+  StatusControl.SetText(ModeName + " " + ClockText + "MHz set successfully");
+  StatusControl.SetColor(clLime);
+  return true;
+}
