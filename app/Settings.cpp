@@ -1,0 +1,115 @@
+// The stored settings: the user's last choices and the window's position, six
+// integers under one machine-wide registry key.
+#include <QCheckBox>
+#include <QComboBox>
+#include <array>
+#include <cstring>
+#include <optional>
+
+#include "Unit1.h"
+#include "registry.h"
+#include "win32.h"
+
+namespace {
+
+constexpr const char* kSettingsKey = "\\Software\\Veltra_Software\\USB_Corvane\\";
+constexpr std::int32_t kSettingsVersion = 10;
+
+std::string Format(const char* pattern, const char* name) {
+  std::string text = pattern;
+  text.replace(text.find("%s"), 2, name);
+  return text;
+}
+
+// Opens (creating when missing) with full access, as both operations do.
+class SettingsKey {
+ public:
+  SettingsKey() {
+    // The path without its leading backslash.
+    status_ = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey + 1, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+  }
+  ~SettingsKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  SettingsKey(const SettingsKey&) = delete;
+  SettingsKey& operator=(const SettingsKey&) = delete;
+
+  bool IsOpen() const { return status_ == ERROR_SUCCESS; }
+  bool IsDamaged() const { return status_ == ERROR_BADDB; }
+
+  std::optional<std::int32_t> ReadInteger(const char* name) const {
+    if (RegQueryValueExA(key_, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
+    std::array<BYTE, 4> data{};
+    DWORD type = REG_NONE;
+    DWORD size = data.size();
+    if (RegQueryValueExA(key_, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
+      throw ERegistryException(Format("Failed to get data for '%s'", name));
+    }
+    if (type != REG_DWORD) throw ERegistryException(Format("Invalid data type for '%s'", name));
+    std::uint32_t value = 0;
+    for (DWORD i = 0; i < size; ++i) value |= static_cast<std::uint32_t>(data[i]) << (8 * i);
+    return static_cast<std::int32_t>(value);
+  }
+
+  void WriteInteger(const char* name, std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    const std::array<BYTE, 4> data{static_cast<BYTE>(bits), static_cast<BYTE>(bits >> 8),
+                                   static_cast<BYTE>(bits >> 16), static_cast<BYTE>(bits >> 24)};
+    if (RegSetValueExA(key_, name, 0, REG_DWORD, data.data(), data.size()) != ERROR_SUCCESS) {
+      throw ERegistryException(Format("Failed to set data for '%s'", name));
+    }
+  }
+
+  // The values are written, whole, when the key is closed.
+  void Commit(const char* firstName) {
+    const HKEY key = key_;
+    key_ = nullptr;
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
+      // None of the values landed; the first of them names the failure.
+      throw ERegistryException(Format("Failed to set data for '%s'", firstName));
+    }
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  LSTATUS status_ = ERROR_SUCCESS;
+};
+
+void SelectItem(QComboBox& box, std::int32_t index) {
+  // No range check: an index naming no item leaves none selected, text empty.
+  if (index >= 0 && index < box.count()) {
+    box.setCurrentIndex(index);
+  } else {
+    box.setCurrentIndex(-1);
+    box.setEditText(QString());
+  }
+}
+
+}  // namespace
+
+void TForm1::LoadSettings() {
+  SettingsKey key;
+  // A damaged file is not silently replaced: the start ends with a message
+  // that says where it is and what is wrong, so that it can be mended.
+  if (key.IsDamaged()) throw ERegistryException(platform::registry::LastProblem());
+  if (!key.IsOpen()) return;
+  if (auto port = key.ReadInteger("ComPort")) SelectItem(*Port, *port - 1);
+  if (auto x = key.ReadInteger("Xpos")) move(*x, y());
+  if (auto y = key.ReadInteger("Ypos")) move(x(), *y);
+  if (auto frequency = key.ReadInteger("Frequency")) SelectItem(*Frequency, *frequency);
+  if (auto resetDelay = key.ReadInteger("ResetDelay")) EnableResetDelay->setChecked(*resetDelay != 0);
+}
+
+void TForm1::SaveSettings() {
+  ++settingsSaves_;
+  SettingsKey key;
+  if (!key.IsOpen()) return;
+  key.WriteInteger("Version", kSettingsVersion);
+  key.WriteInteger("ComPort", ItemIndex(*Port) + 1);
+  key.WriteInteger("Xpos", x());
+  key.WriteInteger("Ypos", y());
+  key.WriteInteger("Frequency", ItemIndex(*Frequency));
+  key.WriteInteger("ResetDelay", EnableResetDelay->isChecked() ? 1 : 0);
+  key.Commit("Version");
+}

@@ -1,0 +1,226 @@
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMouseEvent>
+
+#include "Scom.h"
+#include "error_box.h"
+#include "message_pump.h"
+#include "port_table.h"
+#include "ui_Unit1.h"
+#include "win32.h"
+
+TForm1* Form1 = nullptr;
+std::string WebAddress = "https://www.veltra-software.example/";
+
+namespace {
+
+constexpr int kCardTries = 30;
+
+QColor ToQColor(TColor c) { return QColor(c.red, c.green, c.blue); }
+
+// An exception from a handler is shown the way the toolkit shows it, and the
+// message loop goes on.
+template <typename Handler>
+void Guarded(Handler handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()),
+                 TopLevelMessage(QString::fromStdString(error.what())));
+  }
+}
+
+// The window is laid out in pixels for "MS Sans Serif"; where the system lacks
+// it, the nearest narrow sans serif keeps the captions inside their controls.
+void SubstituteWindowFont() {
+  static const bool done = [] {
+    QFont::insertSubstitutions("MS Sans Serif", {"Microsoft Sans Serif", "Liberation Sans Narrow", "Arial Narrow",
+                                                 "DejaVu Sans Condensed", "Liberation Sans"});
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace
+
+int ItemIndex(const QComboBox& box) {
+  const QString shown = box.currentText();
+  if (box.currentIndex() >= 0 && box.itemText(box.currentIndex()) == shown) return box.currentIndex();
+  return box.findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()), terminate_([] { QCoreApplication::quit(); }) {
+  SubstituteWindowFont();
+  ui_->setupUi(this);
+  Label1 = ui_->Label1;
+  CorvaneButton = ui_->CorvaneButton;
+  SmartMouseButton = ui_->SmartMouseButton;
+  Status = ui_->Status;
+  LinkLabel = ui_->LinkLabel;
+  Image1 = ui_->Image1;
+  ProgressBar1 = ui_->ProgressBar1;
+  Label2 = ui_->Label2;
+  Frequency = ui_->Frequency;
+  EnableResetDelay = ui_->EnableResetDelay;
+  Port = ui_->Port;
+
+  // Fixed single border, close box only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(378, 155);
+  QPalette statusPalette = Status->palette();
+  statusPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
+  Status->setPalette(statusPalette);
+
+  connect(CorvaneButton, &QPushButton::clicked, this, [this] { Guarded([this] { CorvaneButtonClick(); }); });
+  connect(SmartMouseButton, &QPushButton::clicked, this, [this] { Guarded([this] { SmartMouseButtonClick(); }); });
+  LinkLabel->installEventFilter(this);
+  Image1->installEventFilter(this);
+  ShowPortDevices();
+  CorvaneButton->setFocus(Qt::OtherFocusReason);
+
+  LinkLabel->setText(QString::fromStdString(WebAddress));
+  LoadSettings();
+  SerialPort.LogTraffic = false;
+  RunWindow = {this, this};
+}
+
+TForm1::~TForm1() {
+  if (RunWindow.ProgressBar1 == this) RunWindow = {};
+}
+
+void TForm1::ShowPortDevices() {
+  for (int i = 0; i < Port->count(); ++i) {
+    const auto entry = platform::ports::Describe(static_cast<unsigned>(i + 1));
+    QString tip = "No device on this machine";
+    if (entry) {
+      tip = QString::fromStdString(entry->device);
+      if (!entry->description.empty() && entry->description != entry->device) {
+        tip += " (" + QString::fromStdString(entry->description) + ")";
+      }
+    }
+    Port->setItemData(i, tip, Qt::ToolTipRole);
+  }
+}
+
+void TForm1::RunMode(const std::string& modeName) {
+  const std::string clockText = Frequency->currentText().left(4).toStdString();
+  const DWORD portNumber = static_cast<DWORD>(ItemIndex(*Port) + 1);
+  CorvaneButton->setEnabled(false);
+  SmartMouseButton->setEnabled(false);
+  struct Reenable {
+    TForm1* form;
+    ~Reenable() {
+      form->CorvaneButton->setEnabled(true);
+      form->SmartMouseButton->setEnabled(true);
+    }
+  } reenable{this};
+  SetInterfaceMode(modeName, clockText, kCardTries, portNumber, *this);
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void TForm1::CorvaneButtonClick() { RunMode("Corvane"); }
+void TForm1::SmartMouseButtonClick() { RunMode("SmartMouse"); }
+
+void TForm1::LinkLabelMouseEnter() {
+  QFont font = LinkLabel->font();
+  font.setBold(true);
+  font.setUnderline(true);
+  LinkLabel->setFont(font);
+}
+
+void TForm1::LinkLabelMouseLeave() {
+  QFont font = LinkLabel->font();
+  font.setBold(false);
+  font.setUnderline(true);
+  LinkLabel->setFont(font);
+}
+
+void TForm1::LinkLabelDblClick() {
+  ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void TForm1::Image1DblClick() {
+  ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  const bool doubleClick = event->type() == QEvent::MouseButtonDblClick &&
+                           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+  if (watched == LinkLabel) {
+    if (event->type() == QEvent::Enter) LinkLabelMouseEnter();
+    if (event->type() == QEvent::Leave) LinkLabelMouseLeave();
+    if (doubleClick) LinkLabelDblClick();
+  } else if (watched == Image1 && doubleClick) {
+    Image1DblClick();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// A close during the wait for the card stops the run and closes at once; once
+// the dialogue has begun, the close waits for the run's end (seconds at most).
+void TForm1::FormCloseQuery(QObject* /*Sender*/, bool& CanClose) {
+  if (InterfaceRunActive() && !RequestInterfaceRunStop()) {
+    closePending_ = true;
+    CanClose = false;
+    return;
+  }
+  try {
+    SaveSettings();
+  } catch (const std::exception& error) {
+    ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()),
+                 TopLevelMessage(QString::fromStdString(error.what())));
+  }
+  terminate_();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  bool canClose = true;
+  FormCloseQuery(this, canClose);
+  event->setAccepted(canClose);
+}
+
+void TForm1::SetText(const std::string& text) { Status->setText(QString::fromStdString(text)); }
+
+void TForm1::SetColor(TColor color) {
+  QPalette statusPalette = Status->palette();
+  statusPalette.setColor(QPalette::Base, ToQColor(color));
+  Status->setPalette(statusPalette);
+}
+
+TColor TForm1::ButtonFace() const {
+  const QColor face = palette().color(QPalette::Button);
+  return {static_cast<std::uint8_t>(face.red()), static_cast<std::uint8_t>(face.green()),
+          static_cast<std::uint8_t>(face.blue())};
+}
+
+int TForm1::Position() const { return ProgressBar1->value(); }
+void TForm1::SetPosition(int position) { ProgressBar1->setValue(position); }
+bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
+
+int RunProgram(QApplication& application) {
+  platform::QtMessagePump pump;
+  platform::ScopedPump usePump(pump);
+  const QString title = ApplicationTitle(QCoreApplication::applicationFilePath());
+  std::unique_ptr<TForm1> form;
+  try {
+    form = std::make_unique<TForm1>();
+  } catch (const std::exception& error) {
+    ShowErrorBox(title, TopLevelMessage(QString::fromStdString(error.what())));
+    return 0;
+  } catch (...) {
+    ShowErrorBox(title, QString());
+    return 0;
+  }
+  Form1 = form.get();
+  form->show();
+  application.exec();
+  Form1 = nullptr;
+  return 0;
+}

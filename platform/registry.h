@@ -1,0 +1,20 @@
+// Where the registry calls keep their keys on POSIX: one file per key, in a
+// machine-wide folder, or in the user's configuration folder when full access
+// to the machine-wide one is refused (as Windows redirects a legacy program's
+// machine-wide writes).
+#pragma once
+
+#include <string>
+
+namespace platform::registry {
+
+// Overrides the two folders (tests, packaging); empty restores the default.
+void SetLocations(std::string machineFolder, std::string userFolder);
+std::string MachineFolder();
+std::string UserFolder();
+// Why the last RegCreateKeyExA failed, in words for a message.
+std::string LastProblem();
+// How long RegCreateKeyExA waits for another program to finish with a key.
+inline constexpr int kLockWaitMs = 5000;
+
+}  // namespace platform::registry

@@ -1,0 +1,45 @@
+// The text form of one registry key: the registry's own export format, so
+// values keep their types and a person can read and mend the file.
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_LOCAL_MACHINE\Software\Veltra_Software\USB_Corvane]
+//   "ComPort"=dword:00000001
+//   "Name"="text"
+//   "Data"=hex:01,02,ff
+//   "Other"=hex(7):41,00,00
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::registry {
+
+struct Value {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+  friend bool operator==(const Value&, const Value&) = default;
+};
+
+struct KeyFile {
+  std::string path;  // "HKEY_LOCAL_MACHINE\Software\..."
+  std::map<std::string, Value> values;
+};
+
+struct ParseError {
+  int line = 0;
+  std::string message;
+};
+
+// The largest file taken as a settings key; anything bigger is not one.
+inline constexpr std::size_t kMaxKeyFileSize = 1 << 20;
+
+std::string FormatKeyFile(const KeyFile& key);
+// Fills `key` or returns what is wrong, with its line.
+std::optional<ParseError> ParseKeyFile(std::string_view text, KeyFile& key);
+
+}  // namespace platform::registry

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "registry.h"
+#include "registry_file.h"
+#include "win32.h"
+
+namespace {
+
+using platform::registry::KeyFile;
+using platform::registry::ParseKeyFile;
+using platform::registry::Value;
+
+TEST(KeyFileTest, EveryValueKindReadsBackAsWritten) {
+  KeyFile key;
+  key.path = "HKEY_LOCAL_MACHINE\\Software\\Veltra_Software\\USB_Corvane";
+  key.values["ComPort"] = {REG_DWORD, {0x10, 0, 0, 0}};
+  key.values["Negative"] = {REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}};
+  key.values["Name"] = {REG_SZ, {'a', '"', '\\', 'b', 0}};
+  key.values["Lines"] = {REG_SZ, {'a', '\n', 'b', 0}};  // not printable: kept as hex
+  key.values["Blob"] = {REG_BINARY, std::vector<std::uint8_t>(100, 0xAB)};
+  key.values["Multi"] = {REG_MULTI_SZ, {'x', 0, 0}};
+  key.values["ShortDword"] = {REG_DWORD, {1, 2}};
+  key.values[""] = {REG_SZ, {'d', 0}};
+  const std::string text = platform::registry::FormatKeyFile(key);
+  KeyFile back;
+  ASSERT_FALSE(ParseKeyFile(text, back).has_value()) << text;
+  EXPECT_EQ(back.path, key.path);
+  EXPECT_EQ(back.values, key.values);
+  EXPECT_NE(text.find("\"ComPort\"=dword:00000010\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Name\"=\"a\\\"\\\\b\"\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Multi\"=hex(7):78,00,00\r\n"), std::string::npos);
+  EXPECT_NE(text.find("@=\"d\"\r\n"), std::string::npos);
+}
+
+TEST(KeyFileTest, AcceptsWhatAPersonTypes) {
+  KeyFile key;
+  const char* text =
+      "REGEDIT4\n\n; edited by hand\n[HKEY_LOCAL_MACHINE\\Software\\X]\n"
+      "  \"ComPort\" = dword:3\n\"Blob\"=hex:01, 02,\\\n  03\n";
+  ASSERT_FALSE(ParseKeyFile(text, key).has_value());
+  EXPECT_EQ(key.values.at("ComPort"), (Value{REG_DWORD, {3, 0, 0, 0}}));
+  EXPECT_EQ(key.values.at("Blob"), (Value{REG_BINARY, {1, 2, 3}}));
+}
+
+struct BadFileCase {
+  const char* name;
+  std::string text;
+  int line;
+  std::string message;
+  friend void PrintTo(const BadFileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BadKeyFileTest : public ::testing::TestWithParam<BadFileCase> {};
+
+TEST_P(BadKeyFileTest, SaysWhatIsWrongAndWhere) {
+  KeyFile key;
+  const auto error = ParseKeyFile(GetParam().text, key);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->line, GetParam().line);
+  EXPECT_EQ(error->message, GetParam().message);
+}
+
+const std::string kHead = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\X]\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadKeyFileTest,
+    ::testing::Values(
+        BadFileCase{"Empty", "", 0, "empty file: no registry header"},
+        BadFileCase{"Truncated", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MA", 3, "malformed key line"},
+        BadFileCase{"Binary", std::string("\x7f" "ELF\0\1\2", 7), 0, "the file holds binary data, not text"},
+        BadFileCase{"Huge", kHead + std::string(2 << 20, ';'), 0, "the file is too large to be a settings key"},
+        BadFileCase{"NoHeader", "[HKEY_LOCAL_MACHINE\\X]\r\n", 1,
+                    "not a registry file: expected \"Windows Registry Editor Version 5.00\""},
+        BadFileCase{"NoKey", "Windows Registry Editor Version 5.00\r\n", 1, "no key line in the file"},
+        BadFileCase{"TwoKeys", kHead + "[HKEY_LOCAL_MACHINE\\Y]\r\n", 4, "more than one key in the file"},
+        BadFileCase{"BadDword", kHead + "\"A\"=dword:123456789\r\n", 4, "a dword needs 1 to 8 hex digits"},
+        BadFileCase{"BadHex", kHead + "\"A\"=hex:1,2\r\n", 4, "malformed hex data"},
+        BadFileCase{"OpenQuote", kHead + "\"A\"=\"text\r\n", 4, "malformed text value"},
+        BadFileCase{"NoEquals", kHead + "\"A\" dword:1\r\n", 4, "missing '=' after the value name"},
+        BadFileCase{"Deletion", kHead + "\"A\"=-\r\n", 4, "unknown value form"},
+        BadFileCase{"DanglingContinuation", kHead + "\"A\"=hex:01,\\\r\n", 4,
+                    "hex data continues past the end of the file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class RegistryApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::registry::SetLocations(dir.path().toStdString() + "/m", dir.path().toStdString() + "/u");
+  }
+  void TearDown() override { platform::registry::SetLocations({}, {}); }
+  LSTATUS Open(HKEY& key, const char* path = "Software\\Veltra_Software\\USB_Corvane\\") {
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key, nullptr);
+  }
+  QTemporaryDir dir;
+};
+
+TEST_F(RegistryApiTest, QueryReportsTypeAndSizeAndRefusesASmallBuffer) {
+  HKEY key = nullptr;
+  ASSERT_EQ(Open(key), ERROR_SUCCESS);
+  const BYTE text[] = "6.00MHz";
+  ASSERT_EQ(RegSetValueExA(key, "Frequency", 0, REG_SZ, text, sizeof text), ERROR_SUCCESS);
+  DWORD type = 0, size = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "Frequency", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, sizeof text);
+  BYTE small[4];
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueExA(key, "Frequency", nullptr, &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, sizeof text);
+  EXPECT_EQ(RegQueryValueExA(key, "Missing", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryApiTest, UnsafeKeyPathsAreRefused) {
+  for (const char* path : {"..\\..\\etc", "Software\\a/b", "", "\\\\"}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(key, path), ERROR_INVALID_PARAMETER) << path;
+    EXPECT_EQ(key, nullptr);
+  }
+}
+
+TEST_F(RegistryApiTest, ValuesLandOnlyWhenTheKeyIsClosed) {
+  HKEY key = nullptr;
+  ASSERT_EQ(Open(key), ERROR_SUCCESS);
+  const BYTE one[4] = {1, 0, 0, 0};
+  ASSERT_EQ(RegSetValueExA(key, "ComPort", 0, REG_DWORD, one, 4), ERROR_SUCCESS);
+  QFile file(dir.path() + "/m/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane.reg");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(file.readAll().contains("ComPort"));
+  file.close();
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().contains("\"ComPort\"=dword:00000001"));
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// Saving the settings from other processes: killed in the middle, or two at
+// once. The file must always read back whole, as one set of values or the other.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <random>
+
+#include "registry_file.h"
+
+namespace {
+
+using platform::registry::KeyFile;
+
+class SettingsCrashTest : public ::testing::Test {
+ protected:
+  QString Machine() const { return dir.path() + "/m"; }
+  QString User() const { return dir.path() + "/u"; }
+
+  // Which set the file holds: 'A', 'B', or '?' when it is anything else.
+  char StoredSet() const {
+    QFile file(Machine() + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane.reg");
+    if (!file.open(QIODevice::ReadOnly)) return '?';
+    const QByteArray text = file.readAll();
+    KeyFile key;
+    if (platform::registry::ParseKeyFile(std::string_view(text.constData(), text.size()), key)) return '?';
+    if (key.values.size() != 6) return '?';
+    for (char set : {'A', 'B'}) {
+      const std::int32_t base = set == 'A' ? 100 : 200;
+      bool all = true;
+      int i = 0;
+      for (const char* name : {"Version", "ComPort", "Xpos", "Ypos", "Frequency", "ResetDelay"}) {
+        const auto found = key.values.find(name);
+        const std::int32_t expected = base + i++;
+        std::vector<std::uint8_t> bytes(4);
+        std::memcpy(bytes.data(), &expected, 4);
+        all = all && found != key.values.end() && found->second.type == 4 && found->second.data == bytes;
+      }
+      if (all) return set;
+    }
+    return '?';
+  }
+
+  QTemporaryDir dir;
+};
+
+TEST_F(SettingsCrashTest, KilledInTheMiddleOfSavingLeavesTheOldOrTheNewFile) {
+  constexpr int kTrials = 200;
+  std::mt19937 random(20261209);
+  int survived = 0;
+  for (int trial = 0; trial < kTrials; ++trial) {
+    QProcess saver;
+    saver.start(SETTINGS_SAVER, {Machine(), User(), "AB"});
+    ASSERT_TRUE(saver.waitForStarted());
+    // Let it land a varied number of saves, then kill it during the next one.
+    const int landed = 1 + static_cast<int>(random() % 3);
+    for (int seen = 0; seen < landed;) {
+      if (!saver.canReadLine()) {
+        ASSERT_TRUE(saver.waitForReadyRead(10000)) << "trial " << trial << ": saver stopped";
+      }
+      while (saver.canReadLine() && seen < landed) {
+        saver.readLine();
+        ++seen;
+      }
+    }
+    saver.kill();
+    saver.waitForFinished();
+    const char set = StoredSet();
+    ASSERT_TRUE(set == 'A' || set == 'B') << "trial " << trial << " left a torn file";
+    ++survived;
+  }
+  EXPECT_EQ(survived, kTrials);
+  RecordProperty("crash_trials", survived);
+}
+
+TEST_F(SettingsCrashTest, TwoProgramsSavingAtOnceLeaveOneWholeFile) {
+  QProcess first, second;
+  first.start(SETTINGS_SAVER, {Machine(), User(), "A", "150"});
+  second.start(SETTINGS_SAVER, {Machine(), User(), "B", "150"});
+  ASSERT_TRUE(first.waitForFinished(30000));
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(first.exitCode(), 0);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.readAllStandardOutput().count("saved"), 150);
+  EXPECT_EQ(second.readAllStandardOutput().count("saved"), 150);
+  const char set = StoredSet();
+  EXPECT_TRUE(set == 'A' || set == 'B');
+}
+
+}  // namespace

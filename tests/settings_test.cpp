@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "window_test.h"
+
+namespace {
+
+using platform::registry::Value;
+using testing_support::Dword;
+using testing_support::Text;
+using testing_support::WindowTest;
+
+class SettingsTest : public WindowTest {};
+
+TEST_F(SettingsTest, FirstStartCreatesTheKeyAndShowsTheDescription) {
+  TForm1& w = MakeForm();
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(KeyFilePath(machineFolder))));
+  EXPECT_TRUE(StoredValues(machineFolder).empty());
+  EXPECT_EQ(w.Port->currentText(), "Com1");
+  EXPECT_EQ(w.Frequency->currentText(), "3.58MHz");
+  EXPECT_TRUE(w.EnableResetDelay->isChecked());
+  EXPECT_TRUE(w.Status->text().isEmpty());
+  EXPECT_EQ(w.ProgressBar1->value(), 0);
+}
+
+TEST_F(SettingsTest, CloseWritesAllSixValuesAndTheNextStartAppliesThem) {
+  TForm1& w = MakeForm();
+  w.Port->setCurrentIndex(15);
+  w.Frequency->setCurrentIndex(2);
+  w.EnableResetDelay->setChecked(false);
+  w.move(123, 77);
+  w.close();
+  EXPECT_EQ(StoredValues(machineFolder),
+            (std::map<std::string, Value>{{"Version", Dword(10)}, {"ComPort", Dword(16)}, {"Xpos", Dword(123)},
+                                          {"Ypos", Dword(77)}, {"Frequency", Dword(2)}, {"ResetDelay", Dword(0)}}));
+  TForm1& again = MakeForm();
+  EXPECT_EQ(again.Port->currentText(), "COM16");
+  EXPECT_EQ(again.Frequency->currentText(), "6.00MHz");
+  EXPECT_FALSE(again.EnableResetDelay->isChecked());
+  EXPECT_EQ(again.pos(), QPoint(123, 77));
+}
+
+TEST_F(SettingsTest, FileIsTheRegistryExportFormat) {
+  StoreValues({{"ComPort", Dword(1)}});
+  QFile file(QString::fromStdString(KeyFilePath(machineFolder)));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().toStdString(),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Veltra_Software\\USB_Corvane]\r\n"
+            "\"ComPort\"=dword:00000001\r\n\r\n");
+}
+
+struct StoredCase {
+  const char* name;
+  std::int32_t value;
+  int expectedIndex;
+  QString expectedText;
+  friend void PrintTo(const StoredCase& c, std::ostream* os) { *os << c.name << '=' << c.value; }
+};
+
+class StoredComPortTest : public SettingsTest, public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredComPortTest, SelectsTheItemOneBelow) {
+  StoreValues({{"ComPort", Dword(GetParam().value)}});
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.Port->currentIndex(), GetParam().expectedIndex);
+  EXPECT_EQ(w.Port->currentText(), GetParam().expectedText);
+  EXPECT_EQ(ItemIndex(*w.Port) + 1, GetParam().expectedIndex + 1);  // the port a button passes
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StoredComPortTest,
+                         ::testing::Values(StoredCase{"ComPort", 16, 15, "COM16"}, StoredCase{"ComPort", 1, 0, "Com1"},
+                                           StoredCase{"ComPort", 0, -1, ""}, StoredCase{"ComPort", 17, -1, ""},
+                                           StoredCase{"ComPort", -1, -1, ""}));
+
+class StoredFrequencyTest : public SettingsTest, public ::testing::WithParamInterface<StoredCase> {};
+
+TEST_P(StoredFrequencyTest, SelectsThatItem) {
+  StoreValues({{"Frequency", Dword(GetParam().value)}});
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.Frequency->currentIndex(), GetParam().expectedIndex);
+  EXPECT_EQ(w.Frequency->currentText(), GetParam().expectedText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StoredFrequencyTest,
+                         ::testing::Values(StoredCase{"Frequency", 2, 2, "6.00MHz"},
+                                           StoredCase{"Frequency", 0, 0, "3.58MHz"},
+                                           StoredCase{"Frequency", -1, -1, ""},
+                                           StoredCase{"Frequency", 3, -1, ""}));
+
+TEST_F(SettingsTest, NoFrequencySelectedPassesAnEmptyClockText) {
+  StoreValues({{"Frequency", Dword(3)}});
+  TForm1& w = MakeForm();
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "SmartMouse MHz set successfully");
+  w.close();
+  EXPECT_EQ(StoredValues(machineFolder).at("Frequency"), Dword(-1));
+}
+
+class StoredResetDelayTest : public SettingsTest, public ::testing::WithParamInterface<std::int32_t> {};
+
+TEST_P(StoredResetDelayTest, ZeroClearsTheBoxAnythingElseTicksIt) {
+  StoreValues({{"ResetDelay", Dword(GetParam())}});
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.EnableResetDelay->isChecked(), GetParam() != 0);
+  w.close();
+  EXPECT_EQ(StoredValues(machineFolder).at("ResetDelay"), Dword(GetParam() != 0 ? 1 : 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StoredResetDelayTest, ::testing::Values(0, 1, 2, -1));
+
+class StoredVersionTest : public SettingsTest, public ::testing::WithParamInterface<Value> {};
+
+TEST_P(StoredVersionTest, IsIgnoredAndOverwrittenWithTen) {
+  StoreValues({{"Version", GetParam()}});
+  MakeForm().close();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(StoredValues(machineFolder).at("Version"), Dword(10));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StoredVersionTest,
+                         ::testing::Values(Dword(3), Dword(-7), Text("ten"),
+                                           Value{REG_BINARY, {1, 2, 3, 4, 5, 6}}));
+
+TEST_F(SettingsTest, PositionOffTheDesktopIsAppliedAsStored) {
+  StoreValues({{"Xpos", Dword(-5000)}, {"Ypos", Dword(9000)}});
+  EXPECT_EQ(MakeForm().pos(), QPoint(-5000, 9000));
+}
+
+struct BadValueCase {
+  const char* name;
+  Value value;
+  std::string message;
+  friend void PrintTo(const BadValueCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BadStoredValueTest : public SettingsTest, public ::testing::WithParamInterface<BadValueCase> {};
+
+TEST_P(BadStoredValueTest, EndsTheConstructionWithItsMessage) {
+  // ComPort comes before Frequency in the reading order, so it is applied.
+  StoreValues({{"ComPort", Dword(3)}, {"Frequency", GetParam().value}, {"ResetDelay", Dword(0)}});
+  try {
+    MakeForm();
+    FAIL() << "construction went on";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.what(), GetParam().message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BadStoredValueTest,
+    ::testing::Values(BadValueCase{"ShortText", Text("2"), "Invalid data type for 'Frequency'"},
+                      BadValueCase{"LongText", Text("6.00MHz"), "Failed to get data for 'Frequency'"},
+                      BadValueCase{"Binary4", Value{REG_BINARY, {2, 0, 0, 0}}, "Invalid data type for 'Frequency'"},
+                      BadValueCase{"Qword", Value{REG_QWORD, {2, 0, 0, 0, 0, 0, 0, 0}},
+                                   "Failed to get data for 'Frequency'"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsTest, RefusedMachineFolderFallsBackToAPerUserCopy) {
+  // A folder beneath a plain file cannot be created, even by root.
+  QFile blocker(QString::fromStdString(folder.path().toStdString() + "/blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  machineFolder = folder.path().toStdString() + "/blocker/machine";
+  platform::registry::SetLocations(machineFolder, userFolder);
+
+  TForm1& w = MakeForm();
+  w.Port->setCurrentIndex(4);
+  w.close();
+  EXPECT_EQ(StoredValues(userFolder).at("ComPort"), Dword(5));
+  EXPECT_EQ(MakeForm().Port->currentText(), "Com5");
+}
+
+TEST_F(SettingsTest, NoWritableFolderAtAllStartsAndClosesNormally) {
+  QFile blocker(QString::fromStdString(folder.path().toStdString() + "/blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  platform::registry::SetLocations(folder.path().toStdString() + "/blocker/machine",
+                                   folder.path().toStdString() + "/blocker/user");
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.Port->currentText(), "Com1");
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(terminations, 1);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SettingsTest, DamagedFileEndsTheStartWithAMessageSayingWhere) {
+  QDir().mkpath(QFileInfo(QString::fromStdString(KeyFilePath(machineFolder))).absolutePath());
+  QFile file(QString::fromStdString(KeyFilePath(machineFolder)));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"ComPort\"=dword:zz\r\n");
+  file.close();
+  try {
+    MakeForm();
+    FAIL() << "construction went on";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(std::string(error.what()), "The settings file " + KeyFilePath(machineFolder) +
+                                              " is damaged (line 4): a dword needs 1 to 8 hex digits");
+  }
+}
+
+}  // namespace

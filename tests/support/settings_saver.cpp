@@ -1,0 +1,45 @@
+// Saves the settings key over and over, alternating between two sets of
+// values, and prints "saved" after each save has landed. The crash tests kill
+// it at varied moments. settings_saver MACHINE_FOLDER USER_FOLDER [A|B|AB] [COUNT]
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "registry.h"
+#include "win32.h"
+
+namespace {
+
+bool Save(std::int32_t base) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Veltra_Software\\USB_Corvane\\", 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const char* names[] = {"Version", "ComPort", "Xpos", "Ypos", "Frequency", "ResetDelay"};
+  for (int i = 0; i < 6; ++i) {
+    const std::int32_t value = base + i;
+    BYTE data[4];
+    std::memcpy(data, &value, 4);
+    RegSetValueExA(key, names[i], 0, REG_DWORD, data, 4);
+  }
+  return RegCloseKey(key) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc < 3) return 2;
+  platform::registry::SetLocations(argv[1], argv[2]);
+  const std::string sets = argc > 3 ? argv[3] : "AB";
+  const long count = argc > 4 ? std::atol(argv[4]) : -1;
+  for (long i = 0; count < 0 || i < count; ++i) {
+    const char set = sets[static_cast<std::size_t>(i) % sets.size()];
+    if (!Save(set == 'A' ? 100 : 200)) return 1;
+    std::printf("saved %c\n", set);
+    std::fflush(stdout);
+  }
+  return 0;
+}

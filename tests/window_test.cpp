@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "window_test.h"
+
+namespace {
+
+using emulator::CorvaneEmulator;
+using testing_support::operator""_ms;
+using testing_support::Text;
+using testing_support::WindowTest;
+
+class WindowLayoutTest : public WindowTest {};
+
+TEST_F(WindowLayoutTest, IsTheFixedSmallWindowOfTheDescription) {
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.objectName(), "Form1");
+  EXPECT_EQ(w.windowTitle(), "USB Corvane SmartMouse Config V1.0");
+  EXPECT_EQ(w.size(), QSize(378, 155));
+  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  const Qt::WindowFlags flags = w.windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(w.font().family(), "MS Sans Serif");
+  EXPECT_EQ(w.font().pointSize(), 8);
+}
+
+struct ControlCase {
+  const char* name;
+  QRect geometry;
+  QString text;
+  friend void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ControlTest : public WindowTest, public ::testing::WithParamInterface<ControlCase> {};
+
+QString TextOf(QWidget* widget) {
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+  return {};
+}
+
+TEST_P(ControlTest, SitsWhereTheDescriptionPutsIt) {
+  TForm1& w = MakeForm();
+  auto* control = w.findChild<QWidget*>(GetParam().name);
+  ASSERT_NE(control, nullptr) << GetParam().name;
+  EXPECT_EQ(control->geometry(), GetParam().geometry);
+  EXPECT_EQ(TextOf(control), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, ControlTest,
+    ::testing::Values(ControlCase{"Label1", {8, 12, 45, 13}, "Com port:"},
+                      ControlCase{"LinkLabel", {165, 96, 204, 13}, "https://www.veltra-software.example/"},
+                      ControlCase{"Image1", {165, 8, 204, 89}, ""},
+                      ControlCase{"Label2", {8, 36, 50, 13}, "Frequency"},
+                      ControlCase{"Port", {80, 8, 73, 21}, "Com1"},
+                      ControlCase{"CorvaneButton", {8, 80, 65, 25}, "Corvane"},
+                      ControlCase{"SmartMouseButton", {80, 80, 73, 25}, "SmartMouse"},
+                      ControlCase{"Status", {8, 128, 361, 21}, ""},
+                      ControlCase{"ProgressBar1", {8, 112, 361, 12}, ""},
+                      ControlCase{"Frequency", {80, 32, 73, 21}, "3.58MHz"},
+                      ControlCase{"EnableResetDelay", {8, 56, 145, 17}, "Enable Reset Delay"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowLayoutTest, ListsSettingsAndFonts) {
+  TForm1& w = MakeForm();
+  QStringList ports;
+  for (int i = 0; i < w.Port->count(); ++i) ports << w.Port->itemText(i);
+  EXPECT_EQ(ports, QStringList({"Com1", "Com2", "Com3", "Com4", "Com5", "Com6", "Com7", "Com8", "COM9", "COM10",
+                                "COM11", "COM12", "COM13", "COM14", "COM15", "COM16"}));
+  EXPECT_EQ(w.Port->currentIndex(), 0);
+  EXPECT_TRUE(w.Port->isEditable());
+  QStringList clocks;
+  for (int i = 0; i < w.Frequency->count(); ++i) clocks << w.Frequency->itemText(i);
+  EXPECT_EQ(clocks, QStringList({"3.58MHz", "3.68MHz", "6.00MHz"}));
+  EXPECT_TRUE(w.Frequency->isEditable());
+  EXPECT_TRUE(w.EnableResetDelay->isChecked());
+  EXPECT_FALSE(w.Status->isReadOnly());
+  EXPECT_TRUE(w.Status->font().bold());
+  EXPECT_EQ(w.Status->font().family(), "MS Sans Serif");
+  EXPECT_EQ(StatusColor(), w.palette().color(QPalette::Button));
+  EXPECT_EQ(w.ProgressBar1->minimum(), 0);
+  EXPECT_EQ(w.ProgressBar1->maximum(), 15);
+  EXPECT_EQ(w.ProgressBar1->value(), 0);
+  EXPECT_EQ(w.LinkLabel->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  EXPECT_FALSE(w.LinkLabel->font().bold());
+  EXPECT_FALSE(w.LinkLabel->font().underline());
+  EXPECT_EQ(w.LinkLabel->alignment(), Qt::AlignCenter);
+  EXPECT_EQ(w.Image1->alignment(), Qt::AlignCenter);
+  EXPECT_FALSE(w.Image1->hasScaledContents());
+  EXPECT_EQ(w.Image1->pixmap().size(), QSize(204, 89));
+  EXPECT_FALSE(QImage(":/app/veltra_logo.png").hasAlphaChannel());
+}
+
+TEST_F(WindowLayoutTest, TabOrderStartsAtCorvaneWhichHasTheFocus) {
+  TForm1& w = MakeForm();
+  w.show();
+  std::vector<QString> order;
+  QWidget* widget = w.CorvaneButton;
+  do {
+    // Unnamed children (the combo boxes' edit fields) belong to their box.
+    if ((widget->focusPolicy() & Qt::TabFocus) && !widget->objectName().isEmpty()) {
+      order.push_back(widget->objectName());
+    }
+    widget = widget->nextInFocusChain();
+  } while (widget != w.CorvaneButton && order.size() < 20);
+  EXPECT_EQ(order, (std::vector<QString>{"CorvaneButton", "SmartMouseButton", "Port", "Frequency",
+                                         "EnableResetDelay", "Status"}));
+  EXPECT_EQ(w.focusWidget(), w.CorvaneButton);
+  EXPECT_FALSE(w.ProgressBar1->focusPolicy() & Qt::TabFocus);
+}
+
+TEST_F(WindowLayoutTest, PortItemsShowTheirDevicesAsToolTips) {
+  platform::ports::MapDevice(2, "/dev/pts/99");
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.Port->itemData(0, Qt::ToolTipRole).toString(), "simulated interface");
+  EXPECT_EQ(w.Port->itemData(1, Qt::ToolTipRole).toString(), "/dev/pts/99 (mapped device)");
+  EXPECT_EQ(w.Port->itemData(2, Qt::ToolTipRole).toString(), "No device on this machine");
+}
+
+TEST_F(WindowLayoutTest, TrafficLogIsOffAfterConstruction) {
+  SerialPort.LogTraffic = true;
+  MakeForm();
+  EXPECT_FALSE(SerialPort.LogTraffic);
+}
+
+// --- the mode buttons
+
+class ModeButtonTest : public WindowTest {};
+
+TEST_F(ModeButtonTest, SmartMouseButtonRunsTheWholeDialogue) {
+  TForm1& w = MakeForm();
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
+  EXPECT_EQ(StatusColor(), QColor(0, 255, 0));
+  EXPECT_EQ(w.ProgressBar1->value(), 15);
+  EXPECT_EQ(device->settings().modeClock, BYTE{0x81});
+  EXPECT_EQ(device->settings().resetDelay, BYTE{0x00});
+}
+
+TEST_F(ModeButtonTest, CorvaneButtonWithTheOtherChoices) {
+  auto sixteen = CorvaneEmulator::Create();
+  platform::ports::MapEndpoint(16, sixteen);
+  TForm1& w = MakeForm();
+  w.Port->setCurrentIndex(15);
+  w.Frequency->setCurrentIndex(2);
+  w.EnableResetDelay->setChecked(false);
+  QTest::mouseClick(w.CorvaneButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "Corvane 6.00MHz set successfully");
+  EXPECT_EQ(sixteen->settings().modeClock, BYTE{0x03});
+  EXPECT_EQ(sixteen->settings().resetDelay, BYTE{0x01});
+}
+
+TEST_F(ModeButtonTest, TypedPortNameSelectsNoItemAndPassesPortZero) {
+  platform::ports::UnmapAll();
+  platform::ports::MapEndpoint(0, device);
+  TForm1& w = MakeForm();
+  w.Port->setEditText("/dev/ttyUSB0");
+  EXPECT_EQ(ItemIndex(*w.Port), -1);
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
+  EXPECT_EQ(device->openCount(), 1);
+}
+
+TEST_F(ModeButtonTest, TypedPortNameOfAnItemSelectsIt) {
+  TForm1& w = MakeForm();
+  w.Port->setEditText("COM12");
+  EXPECT_EQ(ItemIndex(*w.Port), 11);
+}
+
+struct TypedClockCase {
+  QString typed;
+  std::string passed;
+  BYTE modeClock;
+};
+
+class TypedClockTest : public WindowTest, public ::testing::WithParamInterface<TypedClockCase> {};
+
+TEST_P(TypedClockTest, FirstFourCharactersArePassed) {
+  TForm1& w = MakeForm();
+  w.Frequency->setEditText(GetParam().typed);
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text().toStdString(), "SmartMouse " + GetParam().passed + "MHz set successfully");
+  EXPECT_EQ(device->settings().modeClock, GetParam().modeClock);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TypedClockTest,
+                         ::testing::Values(TypedClockCase{"6.0", "6.0", 0x80},
+                                           TypedClockCase{"abcdefg", "abcd", 0x80},
+                                           TypedClockCase{"", "", 0x80},
+                                           TypedClockCase{"3.68 MHz", "3.68", 0x82}));
+
+TEST_F(ModeButtonTest, ButtonsAreDisabledDuringARunAndEnabledAfter) {
+  TForm1& w = MakeForm();
+  bool checked = false;
+  clock.At(clock.Start() + 300_ms, [&] {
+    checked = true;
+    EXPECT_FALSE(w.CorvaneButton->isEnabled());
+    EXPECT_FALSE(w.SmartMouseButton->isEnabled());
+  });
+  QTest::mouseClick(w.CorvaneButton, Qt::LeftButton);
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(w.CorvaneButton->isEnabled());
+  EXPECT_TRUE(w.SmartMouseButton->isEnabled());
+}
+
+TEST_F(ModeButtonTest, CloseDuringTheCardWaitStopsTheRunAndClosesAtOnce) {
+  device->InsertCard(CorvaneEmulator::kCardNeverRemoved);
+  TForm1& w = MakeForm();
+  w.show();
+  bool hiddenAtOnce = false;
+  clock.At(clock.Start() + 1200_ms, [&] { w.close(); });
+  clock.At(clock.Start() + 1250_ms, [&] { hiddenAtOnce = !w.isVisible(); });
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_TRUE(hiddenAtOnce);
+  EXPECT_EQ(clock.Elapsed(), 1500_ms);  // the run ended at its next look at the slot
+  EXPECT_EQ(w.Status->text(), "Please remove card from card slot.");
+  EXPECT_TRUE(device->received().empty());
+  EXPECT_FALSE(device->isOpen());
+  EXPECT_EQ(w.SettingsSaves(), 1);
+  EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(ModeButtonTest, CloseDuringTheDialogueWaitsForTheRunToEnd) {
+  TForm1& w = MakeForm();
+  w.show();
+  bool stillOpen = false;
+  clock.At(clock.Start() + 1300_ms, [&] { w.close(); });
+  clock.At(clock.Start() + 2000_ms, [&] { stillOpen = w.isVisible() && terminations == 0; });
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(w.SettingsSaves(), 1);
+  EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(ModeButtonTest, CloseWhenIdleSavesAndTerminates) {
+  TForm1& w = MakeForm();
+  w.show();
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(w.SettingsSaves(), 1);
+  EXPECT_EQ(terminations, 1);
+}
+
+// --- the link label and the picture
+
+class LinkTest : public WindowTest {};
+
+TEST_F(LinkTest, LabelIsPlainThenBoldUnderlinedThenUnderlined) {
+  TForm1& w = MakeForm();
+  EXPECT_FALSE(w.LinkLabel->font().underline());
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QCoreApplication::sendEvent(w.LinkLabel, &enter);
+  EXPECT_TRUE(w.LinkLabel->font().bold());
+  EXPECT_TRUE(w.LinkLabel->font().underline());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(w.LinkLabel, &leave);
+  EXPECT_FALSE(w.LinkLabel->font().bold());
+  EXPECT_TRUE(w.LinkLabel->font().underline());
+}
+
+class DoubleClickTest : public WindowTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DoubleClickTest, DoubleClickOpensTheAddressASingleClickDoesNot) {
+  TForm1& w = MakeForm();
+  w.show();
+  auto* target = w.findChild<QWidget*>(GetParam());
+  QTest::mouseClick(target, Qt::LeftButton);
+  EXPECT_TRUE(opened.empty());
+  QTest::mouseDClick(target, Qt::LeftButton);
+  EXPECT_EQ(opened, (std::vector<std::string>{"https://www.veltra-software.example/"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, DoubleClickTest, ::testing::Values("LinkLabel", "Image1"));
+
+// --- start-up
+
+TEST(ApplicationTitleTest, FromTheProgramFileName) {
+  // The first letter stays as it is.
+  EXPECT_EQ(ApplicationTitle("/usr/bin/usb-corvane-config"), "usb-corvane-config");
+  EXPECT_EQ(ApplicationTitle("/opt/USB.Corvane.exe"), "Usb");
+  EXPECT_EQ(ApplicationTitle("/opt/Project1.exe"), "Project1");
+  EXPECT_EQ(ApplicationTitle("CONFIG"), "Config");
+}
+
+TEST(TopLevelMessageTest, PointIsAppendedAfterCharactersThatSortAfterIt) {
+  EXPECT_EQ(TopLevelMessage("Disk full"), "Disk full.");
+  EXPECT_EQ(TopLevelMessage("Done."), "Done.");
+  EXPECT_EQ(TopLevelMessage("Invalid data type for 'ComPort'"), "Invalid data type for 'ComPort'");
+  EXPECT_EQ(TopLevelMessage("What?"), "What?.");
+  EXPECT_EQ(TopLevelMessage(""), "");
+}
+
+class StartUpTest : public WindowTest {};
+
+TEST_F(StartUpTest, BadStoredSettingEndsTheStartWithTheMessageAndNoWindow) {
+  StoreValues({{"ComPort", Text("1")}});
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  EXPECT_EQ(RunProgram(*app), 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, ApplicationTitle(QCoreApplication::applicationFilePath()));
+  EXPECT_EQ(boxes[0].second, "Invalid data type for 'ComPort'");
+  for (QWidget* widget : QApplication::topLevelWidgets()) EXPECT_FALSE(widget->isVisible());
+}
+
+TEST_F(StartUpTest, ProgramShowsTheWindowAndEndsWithZeroWhenItIsClosed) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    ASSERT_NE(Form1, nullptr);
+    shown = Form1->isVisible();
+    Form1->close();
+  });
+  EXPECT_EQ(RunProgram(*app), 0);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(Form1, nullptr);
+  EXPECT_EQ(StoredValues(machineFolder).size(), 6u);
+}
+
+}  // namespace
