@@ -1,0 +1,117 @@
+// usb-corvane: sets the interface from a terminal, a script or a remote
+// machine, with the same run as the window.
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <unistd.h>
+
+#include "Scom.h"
+#include "Usb_corvaneinterface.h"
+#include "clock.h"
+#include "corvane_emulator.h"
+#include "log.h"
+#include "options.h"
+#include "port_diagnosis.h"
+#include "port_table.h"
+#include "scenario.h"
+#include "terminal_output.h"
+
+namespace {
+
+constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
+constexpr const char* kOpenFailed = "Could not open comport!";
+
+int UsageFailure(const std::string& message) {
+  std::fprintf(stderr, "usb-corvane: %s\nTry 'usb-corvane --help'.\n", message.c_str());
+  return 2;
+}
+
+int ListPorts() {
+  const auto ports = platform::ports::List();
+  if (ports.empty()) {
+    std::printf("No serial devices found.\n");
+    return 0;
+  }
+  std::printf("%-5s %-22s %-30s %s\n", "Port", "Device", "Description", "USB id");
+  for (const auto& entry : ports) {
+    std::string usb;
+    if (entry.usbVendorId && entry.usbProductId) {
+      char id[16];
+      std::snprintf(id, sizeof id, "%04x:%04x", *entry.usbVendorId, *entry.usbProductId);
+      usb = id;
+      if (cli::CannotHoldLongBreak(*entry.usbVendorId, *entry.usbProductId)) {
+        usb += "  cannot hold the 1.2 s break (CH340/CH341 driver)";
+      }
+    }
+    std::printf("%-5u %-22s %-30s %s\n", entry.number, entry.device.c_str(), entry.description.c_str(), usb.c_str());
+  }
+  return 0;
+}
+
+std::optional<std::string> ReadFile(const std::string& path, std::string& text) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return "cannot read " + path + ": " + file.errorString().toStdString();
+  const QByteArray bytes = file.read(1 << 20);
+  text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  const auto parsed = cli::ParseOptions(argc, argv);
+  if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
+  const cli::Options& options = std::get<cli::Options>(parsed);
+
+  switch (options.action) {
+    case cli::Options::Action::Help: std::fputs(cli::HelpText().c_str(), stdout); return 0;
+    case cli::Options::Action::Version: std::printf("usb-corvane %s\n", USB_CORVANE_VERSION); return 0;
+    case cli::Options::Action::ListPorts: return ListPorts();
+    case cli::Options::Action::Configure: break;
+  }
+
+  std::shared_ptr<emulator::CorvaneEmulator> simulated;
+  unsigned port = options.port.value_or(kMappedPort);
+  if (options.simulate) {
+    simulated = emulator::CorvaneEmulator::Create();
+    if (options.scenario) {
+      std::string json;
+      if (auto problem = ReadFile(*options.scenario, json)) return UsageFailure("--simulate: " + *problem);
+      if (auto problem = cli::ApplyScenario(json, *simulated)) {
+        return UsageFailure("--simulate " + *options.scenario + ": " + *problem);
+      }
+    }
+    platform::ports::UseMachinePorts(false);
+    platform::ports::MapEndpoint(port, simulated);
+  } else if (options.device) {
+    platform::ports::UseMachinePorts(false);
+    platform::ports::MapDevice(port, *options.device);
+  }
+
+  TTrafficLog trace;
+  if (options.trace) {
+    trace.Enabled = true;
+    trace.TimeStamps = true;
+    trace.FileName = *options.trace;
+    trace.StartTime = platform::CurrentClock().LocalDateTime();
+    SerialPort.LogHex = true;
+    SerialPort.LogTraffic = true;
+    LogSink = &trace;
+  }
+
+  cli::TerminalOutput output(stdout, isatty(STDOUT_FILENO) != 0, options.resetDelay);
+  std::optional<DWORD> openError;
+  output.onText = [&](const std::string& text) {
+    if (text == kOpenFailed) openError = GetLastError();
+  };
+  RunWindow = {&output, &output};
+  const bool done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output);
+  output.Finish();
+  RunWindow = {};
+  LogSink = nullptr;
+
+  if (openError) std::printf("%s\n", cli::ExplainOpenFailure(*openError, port, options.device).c_str());
+  if (simulated) std::printf("%s\n", cli::DescribeDevice(*simulated).c_str());
+  return done ? 0 : 1;
+}

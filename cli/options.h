@@ -1,0 +1,30 @@
+// The command line of usb-corvane.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace cli {
+
+struct Options {
+  enum class Action { Configure, ListPorts, Help, Version } action = Action::Configure;
+  std::string mode;          // "Corvane" or "SmartMouse"
+  std::string clock = "3.58";
+  bool resetDelay = true;
+  std::optional<unsigned> port;
+  std::optional<std::string> device;
+  bool simulate = false;
+  std::optional<std::string> scenario;
+  int tries = 30;
+  std::optional<std::string> trace;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv);
+std::string HelpText();
+
+}  // namespace cli

@@ -1,0 +1,138 @@
+#include "scenario.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace cli {
+namespace {
+
+using emulator::Bytes;
+using emulator::Command;
+using emulator::CorvaneEmulator;
+using emulator::ReplyRule;
+
+std::optional<Command> CommandOfKey(const Bytes& key) {
+  if (key.size() < 2 || key[0] != 0x2A) return std::nullopt;
+  switch (key[1]) {
+    case 0x41: return Command::Version;
+    case 0x42: return Command::Mode;
+    case 0x43: return Command::Final;
+    case 0x44: return Command::ResetDelay;
+    default: return std::nullopt;
+  }
+}
+
+// A command text as sent ("2A 42 81") or its first two bytes ("2A 42").
+std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
+  const auto key = ParseHexText(keyText.toStdString());
+  if (!key || !CommandOfKey(*key) || key->size() > 3) {
+    return "'" + keyText.toStdString() + "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
+  }
+  rule = key->size() == 2 ? &device.Rule(*CommandOfKey(*key)) : &device.RuleForBytes(*key);
+  return std::nullopt;
+}
+
+std::optional<int> Milliseconds(const QJsonValue& value, int lowest) {
+  if (!value.isDouble()) return std::nullopt;
+  const double ms = value.toDouble();
+  if (ms != static_cast<int>(ms) || ms < lowest || ms > 3'600'000) return std::nullopt;
+  return static_cast<int>(ms);
+}
+
+}  // namespace
+
+std::optional<Bytes> ParseHexText(const std::string& text) {
+  Bytes bytes;
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= text.size() || digit(text[i]) < 0 || digit(text[i + 1]) < 0) return std::nullopt;
+    bytes.push_back(static_cast<BYTE>(digit(text[i]) * 16 + digit(text[i + 1])));
+    i += 2;
+  }
+  return bytes;
+}
+
+std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulator& device) {
+  QJsonParseError parseError{};
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &parseError);
+  if (parseError.error != QJsonParseError::NoError) {
+    return "not valid JSON at offset " + std::to_string(parseError.offset) + ": " +
+           parseError.errorString().toStdString();
+  }
+  if (!document.isObject()) return "the scenario must be a JSON object";
+  const QJsonObject root = document.object();
+  for (auto it = root.begin(); it != root.end(); ++it) {
+    const std::string key = it.key().toStdString();
+    const QJsonValue value = it.value();
+    auto bad = [&](const std::string& expected) { return "\"" + key + "\" must be " + expected; };
+    if (key == "entry" || key == "pending") {
+      const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
+      if (!bytes) return bad("hex text such as \"06\"");
+      (key == "entry" ? device.entryReply : device.pendingAtOpen) = *bytes;
+    } else if (key == "version") {
+      const QJsonArray pair = value.toArray();
+      if (!value.isArray() || pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble() ||
+          pair[0].toInt(-1) < 0 || pair[0].toInt(-1) > 255 || pair[1].toInt(-1) < 0 || pair[1].toInt(-1) > 255) {
+        return bad("[major, minor], each 0 to 255");
+      }
+      device.versionMajor = static_cast<BYTE>(pair[0].toInt());
+      device.versionMinor = static_cast<BYTE>(pair[1].toInt());
+    } else if (key == "card") {
+      const auto ms = Milliseconds(value, -1);
+      if (!ms) return bad("milliseconds until the card is taken out, or -1 for never");
+      device.InsertCard(*ms < 0 ? CorvaneEmulator::kCardNeverRemoved : std::chrono::milliseconds(*ms));
+    } else if (key == "replies" || key == "delays") {
+      if (!value.isObject()) return bad("an object from command text to " +
+                                        std::string(key == "replies" ? "hex text" : "milliseconds"));
+      const QJsonObject table = value.toObject();
+      for (auto entry = table.begin(); entry != table.end(); ++entry) {
+        ReplyRule* rule = nullptr;
+        if (auto problem = RuleFor(entry.key(), device, rule)) return "\"" + key + "\": " + *problem;
+        if (key == "replies") {
+          const auto bytes = entry.value().isString() ? ParseHexText(entry.value().toString().toStdString())
+                                                      : std::nullopt;
+          if (!bytes) return "\"replies\": the reply to " + entry.key().toStdString() + " must be hex text";
+          rule->replace = *bytes;
+        } else {
+          const auto ms = Milliseconds(entry.value(), 0);
+          if (!ms) return "\"delays\": the delay of " + entry.key().toStdString() + " must be milliseconds from 0";
+          rule->delay = std::chrono::milliseconds(*ms);
+        }
+      }
+    } else if (key == "unplug") {
+      const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
+      const auto command = bytes ? CommandOfKey(*bytes) : std::nullopt;
+      if (!command) return bad("a command text such as \"2A 44\"");
+      device.UnplugFrom(*command);
+    } else {
+      return "unknown key \"" + key + "\" (known: entry, version, card, pending, replies, delays, unplug)";
+    }
+  }
+  return std::nullopt;
+}
+
+std::string DescribeDevice(const CorvaneEmulator& device) {
+  const auto& set = device.settings();
+  if (!set.modeClock && !set.resetDelay) return "The simulated interface was not configured.";
+  std::string text = "The simulated interface was set to:";
+  if (set.modeClock) {
+    static const char* const clocks[] = {"unknown clock (code 0)", "3.58 MHz", "3.68 MHz", "6.00 MHz"};
+    text += std::string(" mode ") + (set.smartMouse() ? "SmartMouse" : "Corvane") + ", clock " +
+            clocks[set.clockCode()];
+  }
+  if (set.resetDelay) text += std::string(", reset delay ") + (*set.resetDelay == 0 ? "enabled" : "disabled");
+  text += set.finalReceived ? ", final command received." : ", no final command.";
+  return text;
+}
+
+}  // namespace cli

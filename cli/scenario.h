@@ -1,0 +1,20 @@
+// A JSON description of how the simulated interface behaves:
+//   {"entry": "06", "version": [1, 5], "card": 2500, "pending": "01 02",
+//    "replies": {"2A 42": "2A 42 81 15"}, "delays": {"2A 41": 300}, "unplug": "2A 44"}
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "corvane_emulator.h"
+
+namespace cli {
+
+// Applies the scenario text to `device`; returns what is wrong with it, if anything.
+std::optional<std::string> ApplyScenario(const std::string& json, emulator::CorvaneEmulator& device);
+// Parses hex text ("2A 41", "2a41"): pairs of hex digits, blanks between them optional.
+std::optional<emulator::Bytes> ParseHexText(const std::string& text);
+// What the simulated device was set to, in words.
+std::string DescribeDevice(const emulator::CorvaneEmulator& device);
+
+}  // namespace cli

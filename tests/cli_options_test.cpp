@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "options.h"
+#include "port_diagnosis.h"
+#include "scenario.h"
+
+namespace {
+
+std::variant<cli::Options, cli::UsageError> Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "usb-corvane");
+  return cli::ParseOptions(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CliOptionsTest, DefaultsAndValues) {
+  const auto parsed = Parse({"--mode", "smartmouse", "--port", "3"});
+  ASSERT_TRUE(std::holds_alternative<cli::Options>(parsed));
+  const auto& o = std::get<cli::Options>(parsed);
+  EXPECT_EQ(o.mode, "SmartMouse");
+  EXPECT_EQ(o.clock, "3.58");
+  EXPECT_TRUE(o.resetDelay);
+  EXPECT_EQ(o.port, 3u);
+  EXPECT_EQ(o.tries, 30);
+  EXPECT_FALSE(o.simulate);
+
+  const auto full = std::get<cli::Options>(Parse({"--simulate", "s.json", "--mode", "corvane", "--clock", "6.00",
+                                                  "--reset-delay", "off", "--tries", "0", "--trace", "t.log"}));
+  EXPECT_EQ(full.mode, "Corvane");
+  EXPECT_EQ(full.clock, "6.00");
+  EXPECT_FALSE(full.resetDelay);
+  EXPECT_EQ(full.scenario, "s.json");
+  EXPECT_EQ(full.tries, 0);
+  EXPECT_EQ(full.trace, "t.log");
+  EXPECT_FALSE(std::get<cli::Options>(Parse({"--simulate", "--mode", "corvane"})).scenario.has_value());
+}
+
+struct UsageCase {
+  std::vector<const char*> args;
+  std::string message;
+  friend void PrintTo(const UsageCase& c, std::ostream* os) {
+    for (const char* arg : c.args) *os << arg << ' ';
+  }
+};
+
+class CliUsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsageTest, NamesTheArgumentAndWhatIsAccepted) {
+  const auto parsed = Parse(GetParam().args);
+  ASSERT_TRUE(std::holds_alternative<cli::UsageError>(parsed));
+  EXPECT_EQ(std::get<cli::UsageError>(parsed).message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliUsageTest,
+    ::testing::Values(
+        UsageCase{{"--port", "1"}, "--mode is missing: corvane or smartmouse"},
+        UsageCase{{"--mode", "Corvane", "--port", "1"}, "--mode 'Corvane' is not one of: corvane, smartmouse"},
+        UsageCase{{"--mode"}, "--mode needs a value: corvane or smartmouse"},
+        UsageCase{{"--mode", "corvane", "--clock", "4.00", "--port", "1"},
+                  "--clock '4.00' is not one of: 3.58, 3.68, 6.00"},
+        UsageCase{{"--mode", "corvane", "--reset-delay", "yes", "--port", "1"},
+                  "--reset-delay 'yes' is not one of: on, off"},
+        UsageCase{{"--mode", "corvane", "--port", "0"}, "--port '0' is not a port number (1, 2, ... as in --list-ports)"},
+        UsageCase{{"--mode", "corvane", "--port", "COM3"},
+                  "--port 'COM3' is not a port number (1, 2, ... as in --list-ports)"},
+        UsageCase{{"--mode", "corvane", "--port", "1", "--tries", "-1"}, "--tries '-1' is not a count from 0 to 100000"},
+        UsageCase{{"--mode", "corvane"}, "no port given: --port N, --device PATH or --simulate"},
+        UsageCase{{"--mode", "corvane", "--port", "1", "--device", "/dev/x"},
+                  "give only one of --port, --device and --simulate"},
+        UsageCase{{"--mode", "corvane", "--device", "--simulate"},
+                  "--device needs a value: a device path such as /dev/ttyUSB0"},
+        UsageCase{{"--frobnicate"}, "unknown argument '--frobnicate' (see --help)"}));
+
+TEST(ScenarioTest, AppliesEveryKey) {
+  auto device = emulator::CorvaneEmulator::Create();
+  const auto problem = cli::ApplyScenario(
+      R"({"entry": "06 01", "version": [2, 7], "card": 1500, "pending": "0102",
+          "replies": {"2A 42 81": "2A 42 81 15", "2A 44": "2A 44 00 06 06"}, "delays": {"2A 41": 300},
+          "unplug": "2A 43"})",
+      *device);
+  EXPECT_FALSE(problem.has_value()) << *problem;
+  EXPECT_EQ(device->entryReply, (emulator::Bytes{0x06, 0x01}));
+  EXPECT_EQ(device->versionMajor, 2);
+  EXPECT_EQ(device->versionMinor, 7);
+  EXPECT_EQ(device->pendingAtOpen, (emulator::Bytes{0x01, 0x02}));
+  EXPECT_EQ(device->RuleForBytes({0x2A, 0x42, 0x81}).replace, (emulator::Bytes{0x2A, 0x42, 0x81, 0x15}));
+  EXPECT_EQ(device->Rule(emulator::Command::ResetDelay).replace, (emulator::Bytes{0x2A, 0x44, 0x00, 0x06, 0x06}));
+  EXPECT_EQ(device->Rule(emulator::Command::Version).delay, std::chrono::milliseconds(300));
+}
+
+struct ScenarioCase {
+  std::string json;
+  std::string message;
+  friend void PrintTo(const ScenarioCase& c, std::ostream* os) { *os << c.json; }
+};
+
+class BadScenarioTest : public ::testing::TestWithParam<ScenarioCase> {};
+
+TEST_P(BadScenarioTest, NamesWhatIsWrong) {
+  auto device = emulator::CorvaneEmulator::Create();
+  EXPECT_EQ(cli::ApplyScenario(GetParam().json, *device).value_or("accepted"), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadScenarioTest,
+    ::testing::Values(
+        ScenarioCase{R"({"colour": 1})",
+                     "unknown key \"colour\" (known: entry, version, card, pending, replies, delays, unplug)"},
+        ScenarioCase{R"({"entry": "6"})", "\"entry\" must be hex text such as \"06\""},
+        ScenarioCase{R"({"version": [1]})", "\"version\" must be [major, minor], each 0 to 255"},
+        ScenarioCase{R"({"version": [1, 256]})", "\"version\" must be [major, minor], each 0 to 255"},
+        ScenarioCase{R"({"card": -2})", "\"card\" must be milliseconds until the card is taken out, or -1 for never"},
+        ScenarioCase{R"({"card": 1.5})", "\"card\" must be milliseconds until the card is taken out, or -1 for never"},
+        ScenarioCase{R"({"replies": {"2A 45": "06"}})",
+                     "\"replies\": '2A 45' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)"},
+        ScenarioCase{R"({"replies": {"2A 41": 6}})", "\"replies\": the reply to 2A 41 must be hex text"},
+        ScenarioCase{R"({"delays": {"2A 41": -1}})", "\"delays\": the delay of 2A 41 must be milliseconds from 0"},
+        ScenarioCase{R"({"unplug": "zz"})", "\"unplug\" must be a command text such as \"2A 44\""},
+        ScenarioCase{R"([1, 2])", "the scenario must be a JSON object"},
+        ScenarioCase{R"({"entry": )", "not valid JSON at offset 10: unterminated object"}));
+
+TEST(PortDiagnosisTest, ExplainsEachKindOfFailure) {
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_FILE_NOT_FOUND, 1, std::string("/dev/ttyUSB7")),
+            "No such device: /dev/ttyUSB7 does not exist (is the adapter plugged in?).");
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_GEN_FAILURE, 1, std::string("/dev/ttyUSB7")),
+            "/dev/ttyUSB7 refused its line settings or modem control (DTR/RTS): error 31.");
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_SHARING_VIOLATION, 1, std::string("/dev/ttyUSB7")),
+            "/dev/ttyUSB7 is in use by another program. On Linux ModemManager and brltty are the usual suspects.");
+  EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x7523));
+  EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x5523));
+  EXPECT_FALSE(cli::CannotHoldLongBreak(0x0403, 0x6001));
+}
+
+}  // namespace
