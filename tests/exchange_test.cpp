@@ -79,7 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadCase{"LeadingBlank", " 2A", "'0x 2' is not a valid integer value", {}},
                       BadCase{"BlankInsidePair", "2 A", "'0x2 ' is not a valid integer value", {}},
                       BadCase{"NotHex", "2A 4G", "'0x4G' is not a valid integer value", {0x2A}},
-                      BadCase{"Sign", "-1", "'0x-1' is not a valid integer value", {}}),
+                      BadCase{"Sign", "-1", "'0x-1' is not a valid integer value", {}},
+                      // Found by fuzzing: control characters are no digits either (the
+                      // message is a C string, so it ends at the first NUL of the pair).
+                      BadCase{"NulBytes", std::string("\0\0 2", 4), "'0x", {}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ExchangeTest, SendHexOfMoreThanTheBufferSendsTheFirst8192Bytes) {

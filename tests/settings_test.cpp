@@ -3,7 +3,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <functional>
 #include <QTest>
 
 #include "window_test.h"
@@ -203,5 +206,96 @@ TEST_F(SettingsTest, DamagedFileEndsTheStartWithAMessageSayingWhere) {
                                               " is damaged (line 4): a dword needs 1 to 8 hex digits");
   }
 }
+
+}  // namespace
+
+namespace {
+
+using testing_support::WindowTest;
+
+struct DamagedCase {
+  const char* name;
+  std::function<QByteArray()> content;
+  std::string problem;
+  friend void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DamagedSettingsTest : public WindowTest, public ::testing::WithParamInterface<DamagedCase> {};
+
+TEST_P(DamagedSettingsTest, StartStopsWithAClearMessage) {
+  const QString path = QString::fromStdString(KeyFilePath(machineFolder));
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(GetParam().content());
+  file.close();
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  EXPECT_EQ(RunProgram(*app), 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].second.toStdString(),
+            "The settings file " + KeyFilePath(machineFolder) + " is damaged" + GetParam().problem + ".");
+  // Nothing was written over the file the user may still mend.
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), GetParam().content());
+}
+
+const QByteArray kGoodFile =
+    "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Veltra_Software\\USB_Corvane]\r\n"
+    "\"ComPort\"=dword:00000001\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DamagedSettingsTest,
+    ::testing::Values(
+        DamagedCase{"Truncated", [] { return kGoodFile.left(60); }, " (line 3): malformed key line"},
+        DamagedCase{"Binary", [] { return QByteArray("\x7f" "ELF\x02\x01\x01\x00\x00\x00", 10); },
+                    ": the file holds binary data, not text"},
+        DamagedCase{"Huge", [] { return kGoodFile + QByteArray(3 << 20, ';'); },
+                    ": the file is too large to be a settings key"},
+        DamagedCase{"Empty", [] { return QByteArray(); }, ": empty file: no registry header"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TypedCase {
+  const char* name;
+  QString text;
+  friend void PrintTo(const TypedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TypedInputTest : public WindowTest, public ::testing::WithParamInterface<TypedCase> {};
+
+TEST_P(TypedInputTest, OddTextInTheBoxesBreaksNeitherTheRunNorTheSettings) {
+  TForm1& w = MakeForm();
+  w.show();
+  // QTest types printable ASCII only; the rest goes in as pasted text would.
+  QString typeable;
+  for (QChar c : GetParam().text.left(200)) {
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7f) typeable += c;
+  }
+  for (QComboBox* box : {w.Port, w.Frequency}) {
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), typeable);
+    box->setEditText(GetParam().text);
+  }
+  w.Status->setText(GetParam().text);
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "Could not open comport!");  // no item selected: port 0, which nothing opens
+  w.Port->setCurrentIndex(0);
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "SmartMouse " + GetParam().text.left(4) + "MHz set successfully");
+  EXPECT_TRUE(w.close());
+  EXPECT_TRUE(boxes.empty());
+  const auto stored = StoredValues(machineFolder);
+  EXPECT_EQ(stored.at("ComPort"), testing_support::Dword(1));
+  EXPECT_EQ(stored.at("Frequency"), testing_support::Dword(-1));
+  EXPECT_EQ(MakeForm().Port->currentText(), "Com1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TypedInputTest,
+    ::testing::Values(TypedCase{"VeryLong", QString(100000, 'x')},
+                      TypedCase{"ControlCharacters", QString::fromLatin1("\x01\x02\t\r\n\x1b[31m\x7f", 11)},
+                      TypedCase{"NonAscii", QString::fromUtf8("3,58 МГц ✓ 頻率 🙂")},
+                      TypedCase{"Quotes", QString::fromUtf8("\"]\\[HKEY_LOCAL_MACHINE]\"=dword:1")}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

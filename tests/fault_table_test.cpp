@@ -1,0 +1,163 @@
+// Every fault the emulator can inject, at every step of the dialogue: what
+// the user is shown, the result, and that the line is released in time.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "run_bound.h"
+#include "run_test.h"
+
+namespace {
+
+using emulator::Command;
+using emulator::CorvaneEmulator;
+using emulator::OpenStep;
+using testing_support::kButtonFace;
+using testing_support::RunTest;
+
+enum class Fault { Silence, WrongByte, LateByte, Surplus, Short, Unplugged, WriteFailure };
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::Silence: return "Silence";
+    case Fault::WrongByte: return "WrongByte";
+    case Fault::LateByte: return "LateByte";
+    case Fault::Surplus: return "Surplus";
+    case Fault::Short: return "Short";
+    case Fault::Unplugged: return "Unplugged";
+    case Fault::WriteFailure: return "WriteFailure";
+  }
+  return "?";
+}
+
+// The examined index of each reply, and where a failure there leaves the bar.
+int ExaminedIndex(Command step) {
+  switch (step) {
+    case Command::Entry: return 0;
+    case Command::Version: return 5;
+    default: return 3;
+  }
+}
+
+void Inject(CorvaneEmulator& device, Command step, Fault fault) {
+  auto& rule = device.Rule(step);
+  switch (fault) {
+    case Fault::Silence: device.SilenceFrom(step); break;
+    case Fault::WrongByte: rule.patch[static_cast<std::size_t>(ExaminedIndex(step))] = 0x15; break;
+    case Fault::LateByte: rule.lastByteDelay = std::chrono::milliseconds(1000); break;
+    case Fault::Surplus: rule.surplus = emulator::Bytes(6, 0x00); break;
+    case Fault::Short: rule.truncate = static_cast<std::size_t>(ExaminedIndex(step)); break;
+    case Fault::Unplugged: device.UnplugFrom(step); break;
+    case Fault::WriteFailure: device.FailWritesFrom(step); break;
+  }
+}
+
+struct DialogueFault {
+  Command step;
+  Fault fault;
+  friend void PrintTo(const DialogueFault& f, std::ostream* os) {
+    *os << emulator::CommandName(f.step) << ' ' << FaultName(f.fault);
+  }
+};
+
+// Where the run fails, or nullopt when it succeeds. A surplus shifts the next
+// reply, so it fails the step after; the final reply is never examined.
+std::optional<Command> FailingStep(const DialogueFault& f) {
+  if (f.step == Command::Final) return std::nullopt;
+  if (f.fault == Fault::Surplus) {
+    if (f.step == Command::ResetDelay) return std::nullopt;
+    return static_cast<Command>(static_cast<int>(f.step) + 1);
+  }
+  return f.step;
+}
+
+int ProgressAfterFailureAt(Command step) {
+  switch (step) {
+    case Command::Entry:
+    case Command::Version: return 11;
+    case Command::Mode: return 12;
+    default: return 13;
+  }
+}
+
+class DialogueFaultTest : public RunTest, public ::testing::WithParamInterface<DialogueFault> {};
+
+TEST_P(DialogueFaultTest, OutcomeLineReleasedAndBounded) {
+  const DialogueFault f = GetParam();
+  Inject(*device, f.step, f.fault);
+  const bool done = RunMode("SmartMouse", "3.58");
+  const auto failing = FailingStep(f);
+  EXPECT_EQ(done, !failing.has_value());
+  if (failing) {
+    EXPECT_EQ(status.text, "Error setting SmartMouse mode.");
+    EXPECT_EQ(status.color, clRed);
+    EXPECT_EQ(progress.position, ProgressAfterFailureAt(*failing));
+  } else {
+    EXPECT_EQ(status.text, "SmartMouse 3.58MHz set successfully");
+    EXPECT_EQ(status.color, clLime);
+    EXPECT_EQ(progress.position, 15);
+  }
+  ExpectLineReleased();
+  EXPECT_LE(Elapsed(), run_bound::Total(0));
+}
+
+std::vector<DialogueFault> AllDialogueFaults() {
+  std::vector<DialogueFault> all;
+  for (Command step : {Command::Entry, Command::Version, Command::Mode, Command::ResetDelay, Command::Final}) {
+    for (Fault fault : {Fault::Silence, Fault::WrongByte, Fault::LateByte, Fault::Surplus, Fault::Short,
+                        Fault::Unplugged, Fault::WriteFailure}) {
+      // Write failures concern commands; the entry sends none.
+      if (step != Command::Entry || fault != Fault::WriteFailure) all.push_back({step, fault});
+    }
+  }
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, DialogueFaultTest, ::testing::ValuesIn(AllDialogueFaults()),
+                         [](const auto& info) {
+                           std::string step = emulator::CommandName(info.param.step);
+                           step.erase(std::remove(step.begin(), step.end(), ' '), step.end());
+                           return step + "_" + FaultName(info.param.fault);
+                         });
+
+class OpenFaultTest : public RunTest, public ::testing::WithParamInterface<OpenStep> {};
+
+TEST_P(OpenFaultTest, CouldNotOpenAndNothingHeld) {
+  device->FailOpenAt(GetParam());
+  progress.position = 4;
+  EXPECT_FALSE(RunMode());
+  EXPECT_EQ(status.text, "Could not open comport!");
+  EXPECT_EQ(status.color, clRed);
+  EXPECT_EQ(progress.position, 4);
+  EXPECT_TRUE(device->received().empty());
+  ExpectLineReleased();
+  EXPECT_EQ(Elapsed(), platform::Nanos(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, OpenFaultTest,
+                         ::testing::Values(OpenStep::CreateFile, OpenStep::SetCommTimeouts, OpenStep::SetupComm,
+                                           OpenStep::GetCommState, OpenStep::SetCommState));
+
+class CardWaitFaultTest : public RunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CardWaitFaultTest, NeverRemovedEndsWithinTheBound) {
+  device->InsertCard(CorvaneEmulator::kCardNeverRemoved);
+  EXPECT_FALSE(RunMode("SmartMouse", "3.58", GetParam()));
+  EXPECT_EQ(status.text, "Please remove card from card slot.");
+  EXPECT_EQ(status.color, GetParam() > 0 ? clRed : kButtonFace);
+  ExpectLineReleased();
+  EXPECT_EQ(Elapsed(), std::chrono::seconds(std::max(GetParam(), 0)));
+  EXPECT_LE(Elapsed(), run_bound::Total(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tries, CardWaitFaultTest, ::testing::Values(0, 1, 5, 30));
+
+TEST_F(RunTest, CardTakenOutAtTheLastMomentStaysWithinTheBound) {
+  device->InsertCard(std::chrono::milliseconds(29'999));
+  device->Rule(Command::Version).lastByteDelay = std::chrono::milliseconds(600);
+  EXPECT_FALSE(RunMode());
+  EXPECT_LE(Elapsed(), run_bound::Total(30));
+  ExpectLineReleased();
+}
+
+}  // namespace
