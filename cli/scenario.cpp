@@ -27,7 +27,11 @@ std::optional<Command> CommandOfKey(const Bytes& key) {
 std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
   const auto key = ParseHexText(keyText.toStdString());
   if (!key || !CommandOfKey(*key) || key->size() > 3) {
-    return "'" + keyText.toStdString() + "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
+    // Appended piecewise: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary.
+    std::string problem = "'";
+    problem += keyText.toStdString();
+    problem += "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
+    return problem;
   }
   rule = key->size() == 2 ? &device.Rule(*CommandOfKey(*key)) : &device.RuleForBytes(*key);
   return std::nullopt;

@@ -122,7 +122,18 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   std::optional<platform::MonoTime> cardOutAt_;
   std::optional<OpenStep> failOpenAt_;
   std::map<Command, ReplyRule> commandRules_;
-  std::map<Bytes, ReplyRule> byteRules_;
+  // Shortest first, then bytewise; an explicit order also keeps GCC 12's
+  // false -Wstringop-overread on vector comparisons at -O3 away.
+  struct BytesLess {
+    bool operator()(const Bytes& a, const Bytes& b) const {
+      if (a.size() != b.size()) return a.size() < b.size();
+      for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return a[i] < b[i];
+      }
+      return false;
+    }
+  };
+  std::map<Bytes, ReplyRule, BytesLess> byteRules_;
   std::optional<Command> silenceFrom_, unplugFrom_, failWritesFrom_;
 
   bool open_ = false;
