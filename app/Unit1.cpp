@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <map>
 
 #include "Scom.h"
 #include "error_box.h"
@@ -93,13 +94,17 @@ TForm1::~TForm1() {
 }
 
 void TForm1::ShowPortDevices() {
+  // One look at the machine's devices serves all sixteen items.
+  std::map<unsigned, platform::ports::PortEntry> devices;
+  for (auto& entry : platform::ports::List()) devices.emplace(entry.number, std::move(entry));
   for (int i = 0; i < Port->count(); ++i) {
-    const auto entry = platform::ports::Describe(static_cast<unsigned>(i + 1));
+    const auto found = devices.find(static_cast<unsigned>(i + 1));
     QString tip = "No device on this machine";
-    if (entry) {
-      tip = QString::fromStdString(entry->device);
-      if (!entry->description.empty() && entry->description != entry->device) {
-        tip += " (" + QString::fromStdString(entry->description) + ")";
+    if (found != devices.end()) {
+      const auto& entry = found->second;
+      tip = QString::fromStdString(entry.device);
+      if (!entry.description.empty() && entry.description != entry.device) {
+        tip += " (" + QString::fromStdString(entry.description) + ")";
       }
     }
     Port->setItemData(i, tip, Qt::ToolTipRole);
