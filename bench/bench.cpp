@@ -1,0 +1,140 @@
+// Measures a configuration run in real time against the emulator, with the
+// real clock and the Qt pump, against the floor the protocol sets: the same
+// run in virtual time, where only the waits, the read time-outs and the bytes
+// at 9600 baud take time. Prints one JSON object.
+//   bench [--window-probe PATH] [--suite-dir BUILD_DIR] [--runs N]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <cstdio>
+#include <sys/resource.h>
+
+#include "Scom.h"
+#include "Usb_corvaneinterface.h"
+#include "Utils.h"
+#include "clock.h"
+#include "corvane_emulator.h"
+#include "message_pump.h"
+#include "port_table.h"
+
+namespace {
+
+class Quiet final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
+ public:
+  void SetText(const std::string& t) override { text = t; }
+  void SetColor(TColor) override {}
+  TColor ButtonFace() const override { return {}; }
+  int Position() const override { return position; }
+  void SetPosition(int p) override { position = p; }
+  bool Ticked() const override { return true; }
+  std::string text;
+  int position = 0;
+};
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct RunFigures {
+  double wallSeconds = 0;
+  double cpuSeconds = 0;
+  bool succeeded = false;
+};
+
+RunFigures RunOnce(const emulator::Bytes& entry) {
+  SerialPort = TSerialPort();
+  NextPumpTime = platform::MonoTime{};
+  auto device = emulator::CorvaneEmulator::Create();
+  device->entryReply = entry;
+  platform::ports::MapEndpoint(1, device);
+  Quiet window;
+  RunWindow = {&window, &window};
+  const double cpuBefore = CpuSeconds();
+  const auto start = platform::CurrentClock().Now();
+  RunFigures figures;
+  figures.succeeded = SetInterfaceMode("SmartMouse", "3.58", 30, 1, window);
+  figures.wallSeconds = std::chrono::duration<double>(platform::CurrentClock().Now() - start).count();
+  figures.cpuSeconds = CpuSeconds() - cpuBefore;
+  RunWindow = {};
+  return figures;
+}
+
+double FloorSeconds(const emulator::Bytes& entry) {
+  platform::VirtualClock clock;
+  platform::ScopedClock useClock(clock);
+  RunOnce(entry);
+  return std::chrono::duration<double>(clock.Elapsed()).count();
+}
+
+QJsonObject MeasureRun(const char* name, const emulator::Bytes& entry, int runs) {
+  const double floor = FloorSeconds(entry);
+  double wall = 0, cpu = 0, worst = 0;
+  bool allSucceeded = true;
+  for (int i = 0; i < runs; ++i) {
+    const RunFigures figures = RunOnce(entry);
+    wall += figures.wallSeconds;
+    cpu += figures.cpuSeconds;
+    worst = std::max(worst, figures.wallSeconds);
+    allSucceeded = allSucceeded && figures.succeeded;
+  }
+  wall /= runs;
+  cpu /= runs;
+  return {{"device", name},
+          {"runs", runs},
+          {"succeeded", allSucceeded},
+          {"floor_s", floor},
+          {"wall_s", wall},
+          {"worst_wall_s", worst},
+          {"ratio_to_floor", wall / floor},
+          {"cpu_s", cpu},
+          {"cpu_share_of_wall", cpu / wall}};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  QString probe, suiteDir;
+  int runs = 3;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--window-probe") probe = argv[i + 1];
+    else if (flag == "--suite-dir") suiteDir = argv[i + 1];
+    else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+  }
+  platform::ports::UseMachinePorts(false);
+  platform::QtMessagePump pump;
+  platform::ScopedPump usePump(pump);
+
+  QJsonObject result;
+  result["run_lone_ack"] = MeasureRun("entry answered with a lone 0x06", {0x06}, runs);
+  result["run_five_bytes"] = MeasureRun("entry answered with five bytes", {0x06, 0x01, 0x02, 0x03, 0x04}, runs);
+
+  if (!probe.isEmpty()) {
+    QProcess window;
+    window.start(probe, {});
+    window.waitForFinished(30000);
+    const QJsonObject shown = QJsonDocument::fromJson(window.readAllStandardOutput()).object();
+    result["window_shown_after_s"] = shown.value("shown_after_s");
+    result["window_peak_rss_kib"] = shown.value("peak_rss_kib");
+    result["window_visible"] = shown.value("visible");
+  }
+  if (!suiteDir.isEmpty()) {
+    QElapsedTimer timer;
+    timer.start();
+    QProcess suite;
+    suite.start("ctest", {"--test-dir", suiteDir, "-j", QString::number(QThread::idealThreadCount())});
+    suite.waitForFinished(600000);
+    result["suite_s"] = timer.elapsed() / 1000.0;
+    result["suite_passed"] = suite.exitStatus() == QProcess::NormalExit && suite.exitCode() == 0;
+  }
+  std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Indented).constData());
+  return 0;
+}
