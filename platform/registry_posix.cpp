@@ -34,6 +34,7 @@ struct Locations {
   std::string machine;
   std::string user;
   std::string lastProblem;
+  bool failCommits = false;
 };
 
 Locations& State() {
@@ -197,6 +198,8 @@ std::string UserFolder() {
 
 std::string LastProblem() { return State().lastProblem; }
 
+void InjectCommitFailure(bool fail) { State().failCommits = fail; }
+
 }  // namespace platform::registry
 
 using namespace platform::registry;
@@ -271,6 +274,8 @@ LSTATUS RegCloseKey(HKEY key) {
   if (open == nullptr) return ERROR_INVALID_HANDLE;
   LiveKeys().erase(open);
   std::unique_ptr<HKEY__> owned(open);
-  if (owned->dirty && !WriteKeyFile(owned->filePath, owned->content)) return ERROR_CANTWRITE;
+  if (owned->dirty && (State().failCommits || !WriteKeyFile(owned->filePath, owned->content))) {
+    return ERROR_CANTWRITE;
+  }
   return ERROR_SUCCESS;  // the lock goes with the key
 }

@@ -164,6 +164,21 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Failed to get data for 'Frequency'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(SettingsTest, SaveThatCannotBeWrittenIsReportedOnceAndTheWindowStillCloses) {
+  StoreValues({{"ComPort", Dword(3)}});
+  TForm1& w = MakeForm();
+  w.show();
+  w.Port->setCurrentIndex(7);
+  platform::registry::InjectCommitFailure(true);
+  EXPECT_TRUE(w.close());
+  platform::registry::InjectCommitFailure(false);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].second, "Failed to set data for 'Version'");
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(terminations, 1);
+  EXPECT_EQ(StoredValues(machineFolder).at("ComPort"), Dword(3));  // the old file stands
+}
+
 TEST_F(SettingsTest, RefusedMachineFolderFallsBackToAPerUserCopy) {
   // A folder beneath a plain file cannot be created, even by root.
   QFile blocker(QString::fromStdString(folder.path().toStdString() + "/blocker"));
