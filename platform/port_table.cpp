@@ -26,10 +26,10 @@ Table& State() {
   return table;
 }
 
-// USB adapters first, then by name with numbers compared as numbers.
 int DeviceClass(const std::string& path) {
-  if (path.find("/ttyUSB") != std::string::npos || path.find("/ttyACM") != std::string::npos) return 0;
-  return 1;
+  if (path.find("/ttyUSB") != std::string::npos) return 0;
+  if (path.find("/ttyACM") != std::string::npos) return 1;
+  return 2;
 }
 
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -62,15 +62,19 @@ std::vector<PortEntry> MachinePorts() {
     if (info.hasProductIdentifier()) entry.usbProductId = info.productIdentifier();
     found.push_back(std::move(entry));
   }
-  std::sort(found.begin(), found.end(), [](const PortEntry& a, const PortEntry& b) {
-    const int ca = DeviceClass(a.device), cb = DeviceClass(b.device);
-    return ca != cb ? ca < cb : NaturalLess(a.device, b.device);
-  });
-  for (size_t i = 0; i < found.size(); ++i) found[i].number = static_cast<unsigned>(i + 1);
+  NumberMachinePorts(found);
   return found;
 }
 
 }  // namespace
+
+void NumberMachinePorts(std::vector<PortEntry>& entries) {
+  std::sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {
+    const int ca = DeviceClass(a.device), cb = DeviceClass(b.device);
+    return ca != cb ? ca < cb : NaturalLess(a.device, b.device);
+  });
+  for (size_t i = 0; i < entries.size(); ++i) entries[i].number = static_cast<unsigned>(i + 1);
+}
 
 void MapDevice(unsigned number, std::string devicePath) {
   PortEntry entry;

@@ -36,6 +36,11 @@ std::optional<PortEntry> Describe(unsigned number);
 // Every number that opens something, in number order.
 std::vector<PortEntry> List();
 
+// Puts the machine's devices in port order and numbers them from 1: USB
+// adapters (ttyUSB*, then ttyACM*) first, then the others, numbers in names
+// compared as numbers (ttyS2 before ttyS10).
+void NumberMachinePorts(std::vector<PortEntry>& entries);
+
 // Parses ".\COMn" and "\\.\COMn"; nothing else names a port.
 std::optional<unsigned> ParsePortName(const char* name);
 

@@ -107,6 +107,21 @@ TEST_F(PtyBackendTest, CommandIsWrittenToTheLine) {
   EXPECT_EQ(pty.Receive(3, 2000ms), (std::vector<unsigned char>{0x2A, 0x42, 0x81}));
 }
 
+TEST_F(PtyBackendTest, WriteGivesUpAfterItsTimeOutAndReportsTheBytesSent) {
+  ASSERT_TRUE(OpenPort());
+  // Nobody reads the other side, so the terminal's buffer fills and stays full.
+  COMMTIMEOUTS timeouts{MAXDWORD, MAXDWORD, 250, 0, 200};
+  ASSERT_TRUE(SetCommTimeouts(SerialPort.Handle, &timeouts));
+  std::vector<BYTE> block(1 << 20, 0x55);
+  DWORD written = 0;
+  const auto start = Steady::now();
+  EXPECT_FALSE(WriteFile(SerialPort.Handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  const auto took = Steady::now() - start;
+  EXPECT_LT(written, block.size());
+  EXPECT_GE(took, 150ms);
+  EXPECT_LT(took, 3000ms);
+}
+
 TEST_F(PtyBackendTest, MissingDeviceIsReportedAsNotFound) {
   platform::ports::MapDevice(5, "/nonexistent/corvane-test-device");
   EXPECT_FALSE(SerialPort.Open(5, 9600, 8, ONESTOPBIT, NOPARITY, false));
