@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Scom.h"
@@ -107,14 +108,20 @@ TEST_F(CliTest, DeviceWithoutPermissionNamesTheGroup) {
   testing_support::PtyPair pty;
   if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals";
   QStringList asOtherUser;
+  QString program = CLI_PROGRAM;
+  QTemporaryDir reachable;  // under /tmp: the build folder may be closed to other users
   if (geteuid() == 0) {
     // Root passes every permission check; run the program as nobody instead.
     if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to drop root";
     asOtherUser = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    program = reachable.path() + "/usb-corvane";
+    ASSERT_TRUE(QFile::copy(CLI_PROGRAM, program));
+    ASSERT_EQ(chmod(QFile::encodeName(reachable.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(program).constData(), 0755), 0);
   }
   ASSERT_EQ(chmod(pty.slavePath().c_str(), 0600), 0);
   const Outcome run =
-      RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())}, CLI_PROGRAM, asOtherUser);
+      RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())}, program, asOtherUser);
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_NE(run.out.find("Permission denied on " + pty.slavePath() +
                          ": your user must be in the group that owns the device ('"),
