@@ -1,9 +1,10 @@
 #include "port_table.h"
 
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "qt_serial_device.h"
@@ -52,21 +53,59 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-std::vector<PortEntry> MachinePorts() {
+std::string FirstLine(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+std::optional<unsigned> HexId(const std::filesystem::path& file) {
+  const std::string text = FirstLine(file);
+  if (text.empty()) return std::nullopt;
+  try {
+    return static_cast<unsigned>(std::stoul(text, nullptr, 16));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::vector<PortEntry> MachinePorts() { return ScanTtyClass("/sys/class/tty"); }
+
+}  // namespace
+
+// From sysfs alone: no device is opened to find them (probing a legacy port by
+// opening it can disturb a console on it).
+std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder) {
+  namespace fs = std::filesystem;
   std::vector<PortEntry> found;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+  std::error_code error;
+  for (const auto& tty : fs::directory_iterator(ttyClassFolder, error)) {
+    const fs::path device = tty.path() / "device";
+    if (!fs::exists(device, error)) continue;  // virtual terminals and ptys have no device
+    // Legacy UARTs are listed whether or not one is fitted; their type says.
+    if (fs::exists(tty.path() / "type", error) && FirstLine(tty.path() / "type") == "0") continue;
     PortEntry entry;
-    entry.device = info.systemLocation().toStdString();
-    entry.description = info.description().toStdString();
-    if (info.hasVendorIdentifier()) entry.usbVendorId = info.vendorIdentifier();
-    if (info.hasProductIdentifier()) entry.usbProductId = info.productIdentifier();
+    entry.device = "/dev/" + tty.path().filename().string();
+    // A USB adapter: the USB device with its ids is a few levels up.
+    fs::path dir = fs::canonical(device, error);
+    for (int level = 0; level < 6 && !error && dir.has_parent_path() && dir != dir.root_path(); ++level) {
+      if (fs::exists(dir / "idVendor", error)) {
+        entry.usbVendorId = HexId(dir / "idVendor");
+        entry.usbProductId = HexId(dir / "idProduct");
+        entry.description = FirstLine(dir / "product");
+        if (entry.description.empty()) entry.description = "USB serial adapter";
+        break;
+      }
+      dir = dir.parent_path();
+    }
+    if (entry.description.empty()) entry.description = "built-in serial port";
+    error.clear();
     found.push_back(std::move(entry));
   }
   NumberMachinePorts(found);
   return found;
 }
-
-}  // namespace
 
 void NumberMachinePorts(std::vector<PortEntry>& entries) {
   std::sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {

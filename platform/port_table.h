@@ -40,6 +40,9 @@ std::vector<PortEntry> List();
 // adapters (ttyUSB*, then ttyACM*) first, then the others, numbers in names
 // compared as numbers (ttyS2 before ttyS10).
 void NumberMachinePorts(std::vector<PortEntry>& entries);
+// The serial devices listed under a sysfs tty class folder ("/sys/class/tty"),
+// numbered; legacy UARTs the kernel found no hardware for are left out.
+std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder);
 
 // Parses ".\COMn" and "\\.\COMn"; nothing else names a port.
 std::optional<unsigned> ParsePortName(const char* name);

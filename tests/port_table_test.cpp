@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
 #include "corvane_emulator.h"
 #include "port_table.h"
 
@@ -18,6 +22,51 @@ TEST(PortTableTest, MachineDevicesAreNumberedUsbAdaptersFirst) {
   for (const auto& e : entries) order.push_back(std::to_string(e.number) + " " + e.device);
   EXPECT_EQ(order, (std::vector<std::string>{"1 /dev/ttyUSB2", "2 /dev/ttyUSB10", "3 /dev/ttyACM0",
                                              "4 /dev/ttyAMA0", "5 /dev/ttyS0", "6 /dev/ttyS2", "7 /dev/ttyS10"}));
+}
+
+// A small sysfs of our own: a CH340 adapter, an FTDI one, a fitted UART, an
+// empty legacy UART slot and a virtual terminal.
+TEST(PortTableTest, ScansSysfsWithoutOpeningDevices) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  const fs::path root = dir.path().toStdString();
+  auto write = [](const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text << "\n";
+  };
+  auto usbAdapter = [&](const std::string& tty, const std::string& vid, const std::string& pid,
+                        const std::string& product) {
+    const fs::path usb = root / "devices" / ("usb-" + tty);
+    write(usb / "idVendor", vid);
+    write(usb / "idProduct", pid);
+    if (!product.empty()) write(usb / "product", product);
+    fs::create_directories(usb / "1-1:1.0" / tty);
+    fs::create_directories(root / "class" / tty);
+    fs::create_directory_symlink(usb / "1-1:1.0" / tty, root / "class" / tty / "device");
+  };
+  usbAdapter("ttyUSB0", "1a86", "7523", "USB Serial");
+  usbAdapter("ttyACM0", "0403", "6001", "");
+  write(root / "class/ttyS0/type", "4");
+  fs::create_directories(root / "devices/serial8250/ttyS0");
+  fs::create_directory_symlink(root / "devices/serial8250/ttyS0", root / "class/ttyS0/device");
+  write(root / "class/ttyS1/type", "0");
+  fs::create_directories(root / "devices/serial8250/ttyS1");
+  fs::create_directory_symlink(root / "devices/serial8250/ttyS1", root / "class/ttyS1/device");
+  fs::create_directories(root / "class/tty0");
+
+  const auto ports = platform::ports::ScanTtyClass((root / "class").string());
+  ASSERT_EQ(ports.size(), 3u);
+  EXPECT_EQ(ports[0].device, "/dev/ttyUSB0");
+  EXPECT_EQ(ports[0].description, "USB Serial");
+  EXPECT_EQ(ports[0].usbVendorId, 0x1a86u);
+  EXPECT_EQ(ports[0].usbProductId, 0x7523u);
+  EXPECT_EQ(ports[1].device, "/dev/ttyACM0");
+  EXPECT_EQ(ports[1].description, "USB serial adapter");
+  EXPECT_EQ(ports[1].usbVendorId, 0x0403u);
+  EXPECT_EQ(ports[2].device, "/dev/ttyS0");
+  EXPECT_EQ(ports[2].description, "built-in serial port");
+  EXPECT_FALSE(ports[2].usbVendorId.has_value());
+  EXPECT_EQ(ports[2].number, 3u);
 }
 
 TEST(PortTableTest, ParsesOnlyTheTwoComNameForms) {
