@@ -70,13 +70,13 @@ std::optional<unsigned> HexId(const std::filesystem::path& file) {
   }
 }
 
-std::vector<PortEntry> MachinePorts() { return ScanTtyClass("/sys/class/tty"); }
+std::vector<PortEntry> MachinePorts() { return ScanTtyClass("/sys/class/tty", "/dev"); }
 
 }  // namespace
 
 // From sysfs alone: no device is opened to find them (probing a legacy port by
 // opening it can disturb a console on it).
-std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder) {
+std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder, const std::string& deviceFolder) {
   namespace fs = std::filesystem;
   std::vector<PortEntry> found;
   std::error_code error;
@@ -86,7 +86,7 @@ std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder) {
     // Legacy UARTs are listed whether or not one is fitted; their type says.
     if (fs::exists(tty.path() / "type", error) && FirstLine(tty.path() / "type") == "0") continue;
     PortEntry entry;
-    entry.device = "/dev/" + tty.path().filename().string();
+    entry.device = deviceFolder + "/" + tty.path().filename().string();
     // A USB adapter: the USB device with its ids is a few levels up.
     fs::path dir = fs::canonical(device, error);
     for (int level = 0; level < 6 && !error && dir.has_parent_path() && dir != dir.root_path(); ++level) {

@@ -41,8 +41,9 @@ std::vector<PortEntry> List();
 // compared as numbers (ttyS2 before ttyS10).
 void NumberMachinePorts(std::vector<PortEntry>& entries);
 // The serial devices listed under a sysfs tty class folder ("/sys/class/tty"),
-// numbered; legacy UARTs the kernel found no hardware for are left out.
-std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder);
+// named in `deviceFolder` ("/dev") and numbered; legacy UARTs the kernel found
+// no hardware for are left out.
+std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder, const std::string& deviceFolder);
 
 // Parses ".\COMn" and "\\.\COMn"; nothing else names a port.
 std::optional<unsigned> ParsePortName(const char* name);

@@ -121,12 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
         ScenarioCase{R"({"entry": )", "not valid JSON at offset 10: unterminated object"}));
 
 TEST(PortDiagnosisTest, ExplainsEachKindOfFailure) {
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_FILE_NOT_FOUND, 1, std::string("/dev/ttyUSB7")),
-            "No such device: /dev/ttyUSB7 does not exist (is the adapter plugged in?).");
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_GEN_FAILURE, 1, std::string("/dev/ttyUSB7")),
-            "/dev/ttyUSB7 refused its line settings or modem control (DTR/RTS): error 31.");
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_SHARING_VIOLATION, 1, std::string("/dev/ttyUSB7")),
-            "/dev/ttyUSB7 is in use by another program. On Linux ModemManager and brltty are the usual suspects.");
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_FILE_NOT_FOUND, 1, std::string("/nonexistent/ttyUSB7")),
+            "No such device: /nonexistent/ttyUSB7 does not exist (is the adapter plugged in?).");
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_GEN_FAILURE, 1, std::string("/nonexistent/ttyUSB7")),
+            "/nonexistent/ttyUSB7 refused its line settings or modem control (DTR/RTS): error 31.");
+  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_SHARING_VIOLATION, 1, std::string("/nonexistent/ttyUSB7")),
+            "/nonexistent/ttyUSB7 is in use by another program. On Linux ModemManager and brltty are the usual suspects.");
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x7523));
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x5523));
   EXPECT_FALSE(cli::CannotHoldLongBreak(0x0403, 0x6001));

@@ -11,17 +11,18 @@ namespace {
 
 using platform::ports::PortEntry;
 
+// Names only: the ordering goes by them, nothing is opened or even looked up.
 TEST(PortTableTest, MachineDevicesAreNumberedUsbAdaptersFirst) {
   std::vector<PortEntry> entries;
-  for (const char* path : {"/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyUSB10", "/dev/ttyAMA0",
-                           "/dev/ttyUSB2", "/dev/ttyS0"}) {
+  for (const char* path : {"/fake/ttyS10", "/fake/ttyACM0", "/fake/ttyS2", "/fake/ttyUSB10", "/fake/ttyAMA0",
+                           "/fake/ttyUSB2", "/fake/ttyS0"}) {
     entries.push_back({0, path, "", {}, {}, false});
   }
   platform::ports::NumberMachinePorts(entries);
   std::vector<std::string> order;
   for (const auto& e : entries) order.push_back(std::to_string(e.number) + " " + e.device);
-  EXPECT_EQ(order, (std::vector<std::string>{"1 /dev/ttyUSB2", "2 /dev/ttyUSB10", "3 /dev/ttyACM0",
-                                             "4 /dev/ttyAMA0", "5 /dev/ttyS0", "6 /dev/ttyS2", "7 /dev/ttyS10"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"1 /fake/ttyUSB2", "2 /fake/ttyUSB10", "3 /fake/ttyACM0",
+                                             "4 /fake/ttyAMA0", "5 /fake/ttyS0", "6 /fake/ttyS2", "7 /fake/ttyS10"}));
 }
 
 // A small sysfs of our own: a CH340 adapter, an FTDI one, a fitted UART, an
@@ -54,16 +55,16 @@ TEST(PortTableTest, ScansSysfsWithoutOpeningDevices) {
   fs::create_directory_symlink(root / "devices/serial8250/ttyS1", root / "class/ttyS1/device");
   fs::create_directories(root / "class/tty0");
 
-  const auto ports = platform::ports::ScanTtyClass((root / "class").string());
+  const auto ports = platform::ports::ScanTtyClass((root / "class").string(), "/fake-dev");
   ASSERT_EQ(ports.size(), 3u);
-  EXPECT_EQ(ports[0].device, "/dev/ttyUSB0");
+  EXPECT_EQ(ports[0].device, "/fake-dev/ttyUSB0");
   EXPECT_EQ(ports[0].description, "USB Serial");
   EXPECT_EQ(ports[0].usbVendorId, 0x1a86u);
   EXPECT_EQ(ports[0].usbProductId, 0x7523u);
-  EXPECT_EQ(ports[1].device, "/dev/ttyACM0");
+  EXPECT_EQ(ports[1].device, "/fake-dev/ttyACM0");
   EXPECT_EQ(ports[1].description, "USB serial adapter");
   EXPECT_EQ(ports[1].usbVendorId, 0x0403u);
-  EXPECT_EQ(ports[2].device, "/dev/ttyS0");
+  EXPECT_EQ(ports[2].device, "/fake-dev/ttyS0");
   EXPECT_EQ(ports[2].description, "built-in serial port");
   EXPECT_FALSE(ports[2].usbVendorId.has_value());
   EXPECT_EQ(ports[2].number, 3u);
@@ -73,7 +74,7 @@ TEST(PortTableTest, ParsesOnlyTheTwoComNameForms) {
   EXPECT_EQ(platform::ports::ParsePortName(".\\COM3"), 3u);
   EXPECT_EQ(platform::ports::ParsePortName("\\\\.\\COM12"), 12u);
   EXPECT_EQ(platform::ports::ParsePortName("\\\\.\\COM4294967295"), 4294967295u);
-  for (const char* name : {"COM3", ".\\com3", ".\\COM", ".\\COM3x", "\\\\.\\COM4294967296", "/dev/ttyUSB0", ""}) {
+  for (const char* name : {"COM3", ".\\com3", ".\\COM", ".\\COM3x", "\\\\.\\COM4294967296", "/nonexistent/ttyUSB0", ""}) {
     EXPECT_FALSE(platform::ports::ParsePortName(name).has_value()) << name;
   }
   EXPECT_FALSE(platform::ports::ParsePortName(nullptr).has_value());

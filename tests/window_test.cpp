@@ -170,7 +170,7 @@ TEST_F(ModeButtonTest, TypedPortNameSelectsNoItemAndPassesPortZero) {
   platform::ports::UnmapAll();
   platform::ports::MapEndpoint(0, device);
   TForm1& w = MakeForm();
-  w.Port->setEditText("/dev/ttyUSB0");
+  w.Port->setEditText("my adapter");
   EXPECT_EQ(ItemIndex(*w.Port), -1);
   QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
   EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
