@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "hex.h"
+
 namespace cli {
 namespace {
 
@@ -47,20 +49,15 @@ std::optional<int> Milliseconds(const QJsonValue& value, int lowest) {
 }  // namespace
 
 std::optional<Bytes> ParseHexText(const std::string& text) {
+  using platform::HexDigitValue;
   Bytes bytes;
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   for (std::size_t i = 0; i < text.size();) {
     if (text[i] == ' ') {
       ++i;
       continue;
     }
-    if (i + 1 >= text.size() || digit(text[i]) < 0 || digit(text[i + 1]) < 0) return std::nullopt;
-    bytes.push_back(static_cast<BYTE>(digit(text[i]) * 16 + digit(text[i + 1])));
+    if (i + 1 >= text.size() || HexDigitValue(text[i]) < 0 || HexDigitValue(text[i + 1]) < 0) return std::nullopt;
+    bytes.push_back(static_cast<BYTE>(HexDigitValue(text[i]) * 16 + HexDigitValue(text[i + 1])));
     i += 2;
   }
   return bytes;

@@ -2,6 +2,7 @@
 
 #include "Scom.h"
 #include "Utils.h"
+#include "hex.h"
 
 TRunWindow RunWindow;
 
@@ -34,10 +35,6 @@ class ActiveRun {
   void Enter(RunPhase phase) { Run().phase = phase; }
   bool StopRequested() const { return Run().stopRequested; }
 };
-
-const char* const kHexDigits = "0123456789ABCDEF";
-
-std::string HexByte(BYTE value) { return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]}; }
 
 // Used while nothing is attached, so a run never touches a null window.
 class DetachedWindow final : public TProgressBar, public TResetDelayFlag {
@@ -115,7 +112,9 @@ BYTE ModeClockByte(const std::string& modeName, const std::string& clockText) {
 }
 
 std::string ModeClockCommand(const std::string& modeName, const std::string& clockText) {
-  return "2A 42 " + HexByte(ModeClockByte(modeName, clockText));
+  std::string command = "2A 42 ";
+  platform::AppendHexByte(command, ModeClockByte(modeName, clockText));
+  return command;
 }
 
 std::string ResetDelayCommand(bool enabled) { return enabled ? "2A 44 00" : "2A 44 01"; }

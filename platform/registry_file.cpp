@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "hex.h"
+
 namespace platform::registry {
 namespace {
 
@@ -45,13 +47,6 @@ void AppendHexData(std::string& line, const std::vector<std::uint8_t>& data) {
       }
     }
   }
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -111,8 +106,8 @@ std::optional<std::string> ParseHexBytes(std::string_view text, Lines& lines, st
     while (!text.empty()) {
       text = Trim(text);
       if (text.empty()) break;
-      if (text.size() < 2 || HexValue(text[0]) < 0 || HexValue(text[1]) < 0) return "malformed hex data";
-      out.push_back(static_cast<std::uint8_t>(HexValue(text[0]) * 16 + HexValue(text[1])));
+      if (text.size() < 2 || HexDigitValue(text[0]) < 0 || HexDigitValue(text[1]) < 0) return "malformed hex data";
+      out.push_back(static_cast<std::uint8_t>(HexDigitValue(text[0]) * 16 + HexDigitValue(text[1])));
       text.remove_prefix(2);
       text = Trim(text);
       if (!text.empty()) {
@@ -211,8 +206,8 @@ std::optional<ParseError> ParseKeyFile(std::string_view text, KeyFile& key) {
       if (digits.empty() || digits.size() > 8) return fail("a dword needs 1 to 8 hex digits");
       std::uint32_t v = 0;
       for (char c : digits) {
-        if (HexValue(c) < 0) return fail("a dword needs 1 to 8 hex digits");
-        v = v * 16 + static_cast<std::uint32_t>(HexValue(c));
+        if (HexDigitValue(c) < 0) return fail("a dword needs 1 to 8 hex digits");
+        v = v * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
       }
       value.type = kDword;
       value.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
@@ -225,8 +220,8 @@ std::optional<ParseError> ParseKeyFile(std::string_view text, KeyFile& key) {
         if (close == std::string_view::npos || close < 2 || close > 9) return fail("malformed hex type");
         std::uint32_t type = 0;
         for (char c : rest.substr(1, close - 1)) {
-          if (HexValue(c) < 0) return fail("malformed hex type");
-          type = type * 16 + static_cast<std::uint32_t>(HexValue(c));
+          if (HexDigitValue(c) < 0) return fail("malformed hex type");
+          type = type * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
         }
         value.type = type;
         rest.remove_prefix(close + 1);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "hex.h"
 #include "log.h"
 #include "message_pump.h"
 
@@ -13,17 +14,10 @@ namespace {
 constexpr auto kPumpInterval = std::chrono::seconds(10);
 constexpr std::size_t kDeviceNameBuffer = 16;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // "0x" and two hex digits, as the toolkit's integer conversion takes it.
 BYTE ConvertPair(const std::string& pair) {
-  const int high = HexDigit(pair[2]);
-  const int low = HexDigit(pair[3]);
+  const int high = platform::HexDigitValue(pair[2]);
+  const int low = platform::HexDigitValue(pair[3]);
   if (high < 0 || low < 0) throw EConvertError("'" + pair + "' is not a valid integer value");
   return static_cast<BYTE>(high * 16 + low);
 }

@@ -5,17 +5,11 @@
 #include <ctime>
 
 #include "Scom.h"
+#include "hex.h"
 
 TTrafficLog* LogSink = nullptr;
 
 namespace {
-
-const char* const kHexDigits = "0123456789ABCDEF";
-
-void AppendHex(std::string& text, BYTE value) {
-  text += kHexDigits[value >> 4];
-  text += kHexDigits[value & 0x0F];
-}
 
 void InsertAtFirst(std::string& record, const std::string& marker, const std::string& insert) {
   const std::size_t at = record.find(marker);
@@ -44,11 +38,11 @@ std::string TransmitRecord(const TSerialPort& port, std::int32_t count) {
     text += static_cast<char>(tx[0]);
     text += static_cast<char>(tx[1]);
     text += '[';
-    AppendHex(text, tx[1]);
+    platform::AppendHexByte(text, tx[1]);
     text += ']';
     for (std::int32_t i = 2; i < count; ++i) {
       text += ' ';
-      AppendHex(text, tx[static_cast<std::size_t>(i)]);
+      platform::AppendHexByte(text, tx[static_cast<std::size_t>(i)]);
     }
   }
   if (port.LogDecimal) {
@@ -64,7 +58,7 @@ std::string ReceiveRecord(const TSerialPort& port, std::int32_t count) {
   if (port.LogHex) {
     for (std::int32_t i = first; i < port.RxCount; ++i) {
       text += ' ';
-      AppendHex(text, port.RxBuffer[static_cast<std::size_t>(i)]);
+      platform::AppendHexByte(text, port.RxBuffer[static_cast<std::size_t>(i)]);
     }
   }
   if (port.LogDecimal) {
