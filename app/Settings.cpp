@@ -8,6 +8,7 @@
 
 #include "Unit1.h"
 #include "registry.h"
+#include "registry_file.h"
 #include "win32.h"
 
 namespace {
@@ -47,16 +48,12 @@ class SettingsKey {
       throw ERegistryException(Format("Failed to get data for '%s'", name));
     }
     if (type != REG_DWORD) throw ERegistryException(Format("Invalid data type for '%s'", name));
-    std::uint32_t value = 0;
-    for (DWORD i = 0; i < size; ++i) value |= static_cast<std::uint32_t>(data[i]) << (8 * i);
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(platform::registry::DwordFromBytes(data.data(), size));
   }
 
   void WriteInteger(const char* name, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    const std::array<BYTE, 4> data{static_cast<BYTE>(bits), static_cast<BYTE>(bits >> 8),
-                                   static_cast<BYTE>(bits >> 16), static_cast<BYTE>(bits >> 24)};
-    if (RegSetValueExA(key_, name, 0, REG_DWORD, data.data(), data.size()) != ERROR_SUCCESS) {
+    const auto data = platform::registry::DwordValue(static_cast<std::uint32_t>(value)).data;
+    if (RegSetValueExA(key_, name, 0, REG_DWORD, data.data(), static_cast<DWORD>(data.size())) != ERROR_SUCCESS) {
       throw ERegistryException(Format("Failed to set data for '%s'", name));
     }
   }

@@ -9,9 +9,6 @@ namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
-constexpr std::uint32_t kDword = 4;
-constexpr std::uint32_t kString = 1;
-constexpr std::uint32_t kBinary = 3;
 
 std::string Quote(std::string_view text) {
   std::string quoted = "\"";
@@ -47,6 +44,17 @@ void AppendHexData(std::string& line, const std::vector<std::uint8_t>& data) {
       }
     }
   }
+}
+
+// One to eight hex digits, as a dword or a type code is written.
+std::optional<std::uint32_t> HexNumber(std::string_view digits) {
+  if (digits.empty() || digits.size() > 8) return std::nullopt;
+  std::uint32_t value = 0;
+  for (char c : digits) {
+    if (HexDigitValue(c) < 0) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
+  }
+  return value;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -125,20 +133,30 @@ std::optional<std::string> ParseHexBytes(std::string_view text, Lines& lines, st
 
 }  // namespace
 
+Value DwordValue(std::uint32_t value) {
+  return {REG_DWORD,
+          {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+           static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
+}
+
+std::uint32_t DwordFromBytes(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < size && i < 4; ++i) value |= static_cast<std::uint32_t>(data[i]) << (8 * i);
+  return value;
+}
+
 std::string FormatKeyFile(const KeyFile& key) {
   std::string text = std::string(kHeader) + "\r\n\r\n[" + key.path + "]\r\n";
   for (const auto& [name, value] : key.values) {
     std::string line = (name.empty() ? std::string("@") : Quote(name)) + "=";
-    if (value.type == kDword && value.data.size() == 4) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
       char number[16];
-      const std::uint32_t v = value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
-                              static_cast<std::uint32_t>(value.data[3]) << 24;
-      std::snprintf(number, sizeof number, "dword:%08x", v);
+      std::snprintf(number, sizeof number, "dword:%08x", DwordFromBytes(value.data.data(), 4));
       line += number;
-    } else if (value.type == kString && PrintableString(value.data)) {
+    } else if (value.type == REG_SZ && PrintableString(value.data)) {
       line += Quote(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1));
     } else {
-      if (value.type == kBinary) {
+      if (value.type == REG_BINARY) {
         line += "hex:";
       } else {
         char prefix[24];
@@ -198,32 +216,21 @@ std::optional<ParseError> ParseKeyFile(std::string_view text, KeyFile& key) {
     if (rest.substr(0, 1) == "\"") {
       auto quoted = TakeQuoted(rest);
       if (!quoted || !Trim(rest).empty()) return fail("malformed text value");
-      value.type = kString;
+      value.type = REG_SZ;
       value.data.assign(quoted->begin(), quoted->end());
       value.data.push_back(0);
     } else if (rest.substr(0, 6) == "dword:") {
-      const std::string_view digits = rest.substr(6);
-      if (digits.empty() || digits.size() > 8) return fail("a dword needs 1 to 8 hex digits");
-      std::uint32_t v = 0;
-      for (char c : digits) {
-        if (HexDigitValue(c) < 0) return fail("a dword needs 1 to 8 hex digits");
-        v = v * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
-      }
-      value.type = kDword;
-      value.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                    static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+      const auto number = HexNumber(rest.substr(6));
+      if (!number) return fail("a dword needs 1 to 8 hex digits");
+      value = DwordValue(*number);
     } else if (rest.substr(0, 3) == "hex") {
       rest.remove_prefix(3);
-      value.type = kBinary;
+      value.type = REG_BINARY;
       if (rest.substr(0, 1) == "(") {
         const std::size_t close = rest.find(')');
-        if (close == std::string_view::npos || close < 2 || close > 9) return fail("malformed hex type");
-        std::uint32_t type = 0;
-        for (char c : rest.substr(1, close - 1)) {
-          if (HexDigitValue(c) < 0) return fail("malformed hex type");
-          type = type * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
-        }
-        value.type = type;
+        const auto type = close == std::string_view::npos ? std::nullopt : HexNumber(rest.substr(1, close - 1));
+        if (!type) return fail("malformed hex type");
+        value.type = *type;
         rest.remove_prefix(close + 1);
       }
       if (rest.substr(0, 1) != ":") return fail("missing ':' after hex");

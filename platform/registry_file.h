@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "win32.h"
+
 namespace platform::registry {
 
 struct Value {
@@ -24,6 +26,11 @@ struct Value {
   std::vector<std::uint8_t> data;
   friend bool operator==(const Value&, const Value&) = default;
 };
+
+// A REG_DWORD value: four bytes, least significant first.
+Value DwordValue(std::uint32_t value);
+// The integer in up to four bytes, least significant first; missing bytes are 0.
+std::uint32_t DwordFromBytes(const std::uint8_t* data, std::size_t size);
 
 struct KeyFile {
   std::string path;  // "HKEY_LOCAL_MACHINE\Software\..."

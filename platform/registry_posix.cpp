@@ -84,15 +84,28 @@ std::string Join(const std::vector<std::string>& parts, char separator) {
   return joined;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, std::string& problem) {
+std::string KeyFilePath(const std::string& folder, const std::string& hive, const std::vector<std::string>& parts) {
+  return folder + "/" + hive + "/" + Join(parts, '/') + ".reg";
+}
+
+enum class LoadResult { Missing, Unreadable, Damaged, Loaded };
+
+// Reads and parses a key file; `problem` says what is wrong when it is not Loaded.
+LoadResult LoadKeyFile(const std::string& path, KeyFile& key, std::string& problem) {
   QFile file(QString::fromStdString(path));
+  if (!file.exists()) return LoadResult::Missing;
   if (!file.open(QIODevice::ReadOnly)) {
     problem = "cannot read " + path;
-    return false;
+    return LoadResult::Unreadable;
   }
   const QByteArray bytes = file.read(static_cast<qint64>(kMaxKeyFileSize) + 1);
-  text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  return true;
+  if (auto error = ParseKeyFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), key)) {
+    problem = "The settings file " + path + " is damaged" +
+              (error->line > 0 ? " (line " + std::to_string(error->line) + ")" : std::string()) + ": " +
+              error->message;
+    return LoadResult::Damaged;
+  }
+  return LoadResult::Loaded;
 }
 
 bool WriteKeyFile(const std::string& path, const KeyFile& key) {
@@ -112,10 +125,9 @@ bool FolderWritable(const QString& folder) {
 
 OpenResult OpenAt(const std::string& folder, const std::string& hive, const std::vector<std::string>& parts,
                   const KeyFile* seed, std::unique_ptr<HKEY__>& key, DWORD& disposition) {
-  const QString filePath = QString::fromStdString(folder + "/" + hive + "/" + Join(parts, '/') + ".reg");
-  const QString dir = QFileInfo(filePath).absolutePath();
-  if (!FolderWritable(dir)) return OpenResult::Refused;
-  const std::string path = filePath.toStdString();
+  const std::string path = KeyFilePath(folder, hive, parts);
+  const QString filePath = QString::fromStdString(path);
+  if (!FolderWritable(QFileInfo(filePath).absolutePath())) return OpenResult::Refused;
   if (QFileInfo::exists(filePath) && access(path.c_str(), R_OK | W_OK) != 0) return OpenResult::Refused;
 
   auto lock = std::make_unique<FileLock>();
@@ -130,25 +142,24 @@ OpenResult OpenAt(const std::string& folder, const std::string& hive, const std:
   auto opened = std::make_unique<HKEY__>();
   opened->filePath = path;
   opened->content.path = hive + "\\" + Join(parts, '\\');
-  if (QFileInfo::exists(filePath)) {
-    std::string text, problem;
-    if (!ReadWholeFile(path, text, problem)) {
+  KeyFile stored;
+  std::string problem;
+  switch (LoadKeyFile(path, stored, problem)) {
+    case LoadResult::Loaded:
+      opened->content.values = std::move(stored.values);
+      disposition = REG_OPENED_EXISTING_KEY;
+      break;
+    case LoadResult::Missing:
+      if (seed != nullptr) opened->content.values = seed->values;
+      if (!WriteKeyFile(path, opened->content)) return OpenResult::Refused;
+      disposition = REG_CREATED_NEW_KEY;
+      break;
+    case LoadResult::Unreadable:
       State().lastProblem = problem;
       return OpenResult::Refused;
-    }
-    KeyFile parsed;
-    if (auto error = ParseKeyFile(text, parsed)) {
-      State().lastProblem = "The settings file " + path + " is damaged" +
-                            (error->line > 0 ? " (line " + std::to_string(error->line) + ")" : std::string()) +
-                            ": " + error->message;
+    case LoadResult::Damaged:
+      State().lastProblem = problem;
       return OpenResult::Damaged;
-    }
-    opened->content.values = std::move(parsed.values);
-    disposition = REG_OPENED_EXISTING_KEY;
-  } else {
-    if (seed != nullptr) opened->content.values = seed->values;
-    if (!WriteKeyFile(path, opened->content)) return OpenResult::Refused;
-    disposition = REG_CREATED_NEW_KEY;
   }
   opened->lock = std::move(lock);
   key = std::move(opened);
@@ -157,13 +168,9 @@ OpenResult OpenAt(const std::string& folder, const std::string& hive, const std:
 
 // The machine-wide values, when they can be read, to start a per-user copy from.
 std::optional<KeyFile> ReadMachineCopy(const std::string& hive, const std::vector<std::string>& parts) {
-  const std::string path = MachineFolder() + "/" + hive + "/" + Join(parts, '/') + ".reg";
-  std::string text, problem;
   KeyFile key;
-  if (!QFileInfo::exists(QString::fromStdString(path)) || !ReadWholeFile(path, text, problem) ||
-      ParseKeyFile(text, key)) {
-    return std::nullopt;
-  }
+  std::string problem;
+  if (LoadKeyFile(KeyFilePath(MachineFolder(), hive, parts), key, problem) != LoadResult::Loaded) return std::nullopt;
   return key;
 }
 

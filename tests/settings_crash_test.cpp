@@ -32,10 +32,8 @@ class SettingsCrashTest : public ::testing::Test {
       int i = 0;
       for (const char* name : {"Version", "ComPort", "Xpos", "Ypos", "Frequency", "ResetDelay"}) {
         const auto found = key.values.find(name);
-        const std::int32_t expected = base + i++;
-        std::vector<std::uint8_t> bytes(4);
-        std::memcpy(bytes.data(), &expected, 4);
-        all = all && found != key.values.end() && found->second.type == 4 && found->second.data == bytes;
+        const auto expected = platform::registry::DwordValue(static_cast<std::uint32_t>(base + i++));
+        all = all && found != key.values.end() && found->second == expected;
       }
       if (all) return set;
     }

@@ -3,10 +3,10 @@
 // it at varied moments. settings_saver MACHINE_FOLDER USER_FOLDER [A|B|AB] [COUNT]
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "registry.h"
+#include "registry_file.h"
 #include "win32.h"
 
 namespace {
@@ -19,10 +19,8 @@ bool Save(std::int32_t base) {
   }
   const char* names[] = {"Version", "ComPort", "Xpos", "Ypos", "Frequency", "ResetDelay"};
   for (int i = 0; i < 6; ++i) {
-    const std::int32_t value = base + i;
-    BYTE data[4];
-    std::memcpy(data, &value, 4);
-    RegSetValueExA(key, names[i], 0, REG_DWORD, data, 4);
+    const auto value = platform::registry::DwordValue(static_cast<std::uint32_t>(base + i));
+    RegSetValueExA(key, names[i], 0, REG_DWORD, value.data.data(), 4);
   }
   return RegCloseKey(key) == ERROR_SUCCESS;
 }

@@ -30,9 +30,7 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace testing_support {
 
 inline platform::registry::Value Dword(std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  return {REG_DWORD, {static_cast<BYTE>(u), static_cast<BYTE>(u >> 8), static_cast<BYTE>(u >> 16),
-                      static_cast<BYTE>(u >> 24)}};
+  return platform::registry::DwordValue(static_cast<std::uint32_t>(v));
 }
 
 inline platform::registry::Value Text(const std::string& s) {
