@@ -14,28 +14,17 @@ using emulator::Command;
 using emulator::CorvaneEmulator;
 using emulator::ReplyRule;
 
-std::optional<Command> CommandOfKey(const Bytes& key) {
-  if (key.size() < 2 || key[0] != 0x2A) return std::nullopt;
-  switch (key[1]) {
-    case 0x41: return Command::Version;
-    case 0x42: return Command::Mode;
-    case 0x43: return Command::Final;
-    case 0x44: return Command::ResetDelay;
-    default: return std::nullopt;
-  }
-}
-
 // A command text as sent ("2A 42 81") or its first two bytes ("2A 42").
 std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
   const auto key = ParseHexText(keyText.toStdString());
-  if (!key || !CommandOfKey(*key) || key->size() > 3) {
+  if (!key || !emulator::CommandOfBytes(*key) || key->size() > 3) {
     // Appended piecewise: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary.
     std::string problem = "'";
     problem += keyText.toStdString();
     problem += "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
     return problem;
   }
-  rule = key->size() == 2 ? &device.Rule(*CommandOfKey(*key)) : &device.RuleForBytes(*key);
+  rule = key->size() == 2 ? &device.Rule(*emulator::CommandOfBytes(*key)) : &device.RuleForBytes(*key);
   return std::nullopt;
 }
 
@@ -112,7 +101,7 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
       }
     } else if (key == "unplug") {
       const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
-      const auto command = bytes ? CommandOfKey(*bytes) : std::nullopt;
+      const auto command = bytes ? emulator::CommandOfBytes(*bytes) : std::nullopt;
       if (!command) return bad("a command text such as \"2A 44\"");
       device.UnplugFrom(*command);
     } else {

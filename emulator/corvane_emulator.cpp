@@ -179,15 +179,15 @@ bool CorvaneEmulator::CardInSlot(platform::MonoTime now) const {
   return !cardOutAt_ || now < *cardOutAt_;
 }
 
-std::optional<Command> CorvaneEmulator::CommandOf(const BYTE* data, DWORD count) const {
-  if (count < 2 || data[0] != kCommandLead) return std::nullopt;
-  return CommandFromCode(data[1]);
+std::optional<Command> CommandOfBytes(std::span<const BYTE> bytes) {
+  if (bytes.size() < 2 || bytes[0] != kCommandLead) return std::nullopt;
+  return CommandFromCode(bytes[1]);
 }
 
 void CorvaneEmulator::HostWrite(const BYTE* data, DWORD count, DWORD& written, bool& ok) {
   written = 0;
   ok = false;
-  const auto command = CommandOf(data, count);
+  const auto command = CommandOfBytes({data, count});
   if (command && unplugFrom_ && *command >= *unplugFrom_) unplugged_ = true;
   if (unplugged_) {
     SetLastError(ERROR_DEVICE_NOT_CONNECTED);

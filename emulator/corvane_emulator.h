@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -110,7 +111,6 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   void Answer(Command command, const Bytes& commandBytes, platform::MonoTime at);
   void Send(Bytes reply, const ReplyRule* rule, platform::MonoTime from);
   void Break(bool on);
-  std::optional<Command> CommandOf(const BYTE* data, DWORD count) const;
   void Close();
 
   struct Queued {
@@ -156,5 +156,7 @@ class CorvaneEmulator final : public platform::CommEndpoint,
 };
 
 const char* CommandName(Command command);
+// The command that bytes sent to the interface begin with (2A 41, 2A 42, ...).
+std::optional<Command> CommandOfBytes(std::span<const BYTE> bytes);
 
 }  // namespace emulator
