@@ -28,8 +28,7 @@ void Guarded(Handler handler) {
   try {
     handler();
   } catch (const std::exception& error) {
-    ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()),
-                 TopLevelMessage(QString::fromStdString(error.what())));
+    ShowErrorMessage(QString::fromStdString(error.what()));
   }
 }
 
@@ -147,13 +146,11 @@ void TForm1::LinkLabelMouseLeave() {
   LinkLabel->setFont(font);
 }
 
-void TForm1::LinkLabelDblClick() {
-  ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW);
-}
+void TForm1::LinkLabelDblClick() { OpenWebAddress(); }
+void TForm1::Image1DblClick() { OpenWebAddress(); }
 
-void TForm1::Image1DblClick() {
-  ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW);
-}
+// The shell's default action for the address; its result is not examined.
+void TForm1::OpenWebAddress() { ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW); }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   const bool doubleClick = event->type() == QEvent::MouseButtonDblClick &&
@@ -179,8 +176,7 @@ void TForm1::FormCloseQuery(QObject* /*Sender*/, bool& CanClose) {
   try {
     SaveSettings();
   } catch (const std::exception& error) {
-    ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()),
-                 TopLevelMessage(QString::fromStdString(error.what())));
+    ShowErrorMessage(QString::fromStdString(error.what()));
   }
   terminate_();
 }
@@ -212,15 +208,14 @@ bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
 int RunProgram(QApplication& application) {
   platform::QtMessagePump pump;
   platform::ScopedPump usePump(pump);
-  const QString title = ApplicationTitle(QCoreApplication::applicationFilePath());
   std::unique_ptr<TForm1> form;
   try {
     form = std::make_unique<TForm1>();
   } catch (const std::exception& error) {
-    ShowErrorBox(title, TopLevelMessage(QString::fromStdString(error.what())));
+    ShowErrorMessage(QString::fromStdString(error.what()));
     return 0;
   } catch (...) {
-    ShowErrorBox(title, QString());
+    ShowErrorMessage(QString());
     return 0;
   }
   Form1 = form.get();

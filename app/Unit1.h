@@ -63,6 +63,7 @@ class TForm1 : public QWidget, private TStatusControl, private TProgressBar, pri
 
  private:
   void RunMode(const std::string& modeName);
+  void OpenWebAddress();
   void LoadSettings();
   void SaveSettings();
   void ShowPortDevices();

@@ -1,5 +1,6 @@
 #include "error_box.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -18,6 +19,10 @@ void ShowErrorBox(const QString& caption, const QString& text) {
     return;
   }
   QMessageBox::critical(nullptr, caption, text);
+}
+
+void ShowErrorMessage(const QString& message) {
+  ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()), TopLevelMessage(message));
 }
 
 void InterceptErrorBoxes(ErrorBoxInterceptor interceptor) { Interceptor() = std::move(interceptor); }

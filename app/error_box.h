@@ -8,6 +8,9 @@
 using ErrorBoxInterceptor = std::function<void(const QString& caption, const QString& text)>;
 
 void ShowErrorBox(const QString& caption, const QString& text);
+// The box as the top-level handler shows an error: captioned with the
+// application's title, the message adjusted by TopLevelMessage.
+void ShowErrorMessage(const QString& message);
 // Until reset with an empty function, boxes go to `interceptor` instead.
 void InterceptErrorBoxes(ErrorBoxInterceptor interceptor);
 
