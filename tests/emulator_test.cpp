@@ -16,7 +16,7 @@ class EmulatorTest : public VirtualTimeTest {
   Bytes Reply(const std::string& command, int count, int ms = 500) {
     SerialPort.SendHex(command);
     SerialPort.ReadWithDeadline(count, ms);
-    return Bytes(SerialPort.RxBuffer.begin(), SerialPort.RxBuffer.begin() + SerialPort.RxCount);
+    return Received();
   }
 };
 

@@ -15,7 +15,6 @@ using testing_support::VirtualTimeTest;
 class ExchangeTest : public VirtualTimeTest {
  protected:
   void SetUp() override { ASSERT_TRUE(OpenPort()); }
-  Bytes Rx() const { return Bytes(SerialPort.RxBuffer.begin(), SerialPort.RxBuffer.begin() + SerialPort.RxCount); }
 };
 
 struct ParseCase {
@@ -104,7 +103,7 @@ TEST_F(ExchangeTest, EchoReadBackDiscardsAsManyBytesAsWereSent) {
   EXPECT_EQ(device->readRequests().front(), 3u);
   // What was not read back is still queued for the next read.
   SerialPort.Read(5);
-  EXPECT_EQ(Rx(), (Bytes{4, 5}));
+  EXPECT_EQ(Received(), (Bytes{4, 5}));
 }
 
 TEST_F(ExchangeTest, ReadWithDeadlineOfZeroPumpsOnceAndReadsNothing) {
@@ -122,7 +121,7 @@ TEST_F(ExchangeTest, ReadWithDeadlineCollectsTwoBursts) {
   SerialPort.ClearRx();
   EXPECT_TRUE(SerialPort.ReadWithDeadline(5, 100));
   EXPECT_EQ(SerialPort.RxCount, 5);
-  EXPECT_EQ(Rx(), (Bytes{0x06, 1, 2, 3, 4}));
+  EXPECT_EQ(Received(), (Bytes{0x06, 1, 2, 3, 4}));
   EXPECT_EQ(device->readRequests(), (std::vector<DWORD>{5, 1}));
 }
 
@@ -135,7 +134,7 @@ TEST_F(ExchangeTest, LastByteJustAfterTheDeadlineGivesFalseWithAllBytesIn) {
   EnterCommandState();
   SerialPort.ClearRx();
   EXPECT_FALSE(SerialPort.ReadWithDeadline(3, 100));
-  EXPECT_EQ(Rx(), (Bytes{0x06, 1, 2}));
+  EXPECT_EQ(Received(), (Bytes{0x06, 1, 2}));
 }
 
 TEST_F(ExchangeTest, ReadWithNothingArrivingReturnsAfter250ms) {
@@ -158,10 +157,10 @@ TEST_F(ExchangeTest, ByteArrivingAfterAReadIsNotLostByClearRx) {
   EnterCommandState();
   SerialPort.ClearRx();
   SerialPort.ReadWithDeadline(1, 50);
-  EXPECT_EQ(Rx(), (Bytes{0x06}));
+  EXPECT_EQ(Received(), (Bytes{0x06}));
   SerialPort.ClearRx();
   SerialPort.ReadWithDeadline(1, 500);
-  EXPECT_EQ(Rx(), (Bytes{0x42}));
+  EXPECT_EQ(Received(), (Bytes{0x42}));
 }
 
 TEST_F(ExchangeTest, ReadTakesNoMoreThanFitsInTheBuffer) {

@@ -8,6 +8,7 @@
 #include "Scom.h"
 #include "port_table.h"
 #include "pty_pair.h"
+#include "serial_reset.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ class PtyBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals on this machine";
-    SerialPort.Close();
-    SerialPort = TSerialPort();
+    testing_support::ResetSerialObjects();
     platform::ports::UnmapAll();
     platform::ports::MapDevice(3, pty.slavePath());
   }

@@ -11,6 +11,7 @@
 #include "corvane_emulator.h"
 #include "port_table.h"
 #include "queue_pump.h"
+#include "serial_reset.h"
 
 namespace testing_support {
 
@@ -19,10 +20,7 @@ class VirtualTimeTest : public ::testing::Test {
   static constexpr DWORD kPort = 1;
 
   VirtualTimeTest() : pump(clock), useClock(clock), usePump(pump) {
-    SerialPort.Close();
-    SerialPort = TSerialPort();
-    TimedWait = TTimedWait();
-    NextPumpTime = platform::MonoTime{};
+    ResetSerialObjects();
     device = emulator::CorvaneEmulator::Create();
     platform::ports::UnmapAll();
     platform::ports::MapEndpoint(kPort, device);
@@ -35,6 +33,10 @@ class VirtualTimeTest : public ::testing::Test {
 
   bool OpenPort(DWORD port = kPort) { return SerialPort.Open(port, 9600, 8, ONESTOPBIT, NOPARITY, false); }
   platform::Nanos Elapsed() const { return clock.Elapsed(); }
+  // What RxBuffer holds, up to RxCount.
+  emulator::Bytes Received() const {
+    return emulator::Bytes(SerialPort.RxBuffer.begin(), SerialPort.RxBuffer.begin() + SerialPort.RxCount);
+  }
   // Holds the break long enough for the interface to enter its command state.
   void EnterCommandState() {
     SerialPort.SetBreak();

@@ -22,6 +22,7 @@
 #include "port_table.h"
 #include "registry.h"
 #include "registry_file.h"
+#include "serial_reset.h"
 #include "shell.h"
 #include "win32.h"
 
@@ -42,10 +43,7 @@ inline platform::registry::Value Text(const std::string& s) {
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest() : useClock(clock), usePump(pump) {
-    SerialPort.Close();
-    SerialPort = TSerialPort();
-    TimedWait = TTimedWait();
-    NextPumpTime = platform::MonoTime{};
+    ResetSerialObjects();
     machineFolder = folder.path().toStdString() + "/machine";
     userFolder = folder.path().toStdString() + "/user";
     platform::registry::SetLocations(machineFolder, userFolder);
