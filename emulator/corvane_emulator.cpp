@@ -265,7 +265,7 @@ void CorvaneEmulator::Answer(Command command, const Bytes& commandBytes, platfor
     case Command::Entry: reply = entryReply; break;
     case Command::Version: reply.insert(reply.end(), {versionMinor, versionMajor, 0x10, kAck}); break;
     case Command::Mode:
-    case Command::ResetDelay: reply.push_back(kAck); break;
+    case Command::ResetDelay:
     case Command::Final: reply.push_back(kAck); break;
   }
   const ReplyRule* rule = nullptr;

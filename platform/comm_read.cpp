@@ -49,8 +49,9 @@ BOOL ReadWithTimeouts(const COMMTIMEOUTS& t, ReadSource& source, BYTE* data, DWO
     if (until && clock.Now() >= *until) break;
     if (!source.WaitForByte(until.value_or(MonoTime::max()))) {
       if (source.Failed()) return got > 0 ? TRUE : failedLine();
-      if (!until) continue;
-      if (clock.Now() >= *until) {
+      // Past a time-out, whatever came with it is taken; an interval gap must
+      // not be measured afresh from here.
+      if (until && clock.Now() >= *until) {
         got += source.Take(data + got, count - got);
         break;
       }
