@@ -2,7 +2,8 @@
 
 #include <cmath>
 #include <ctime>
-#include <thread>
+
+#include "stop.h"
 
 namespace platform {
 namespace {
@@ -33,7 +34,8 @@ class RealClock final : public Clock {
                           local.tm_min, local.tm_sec, static_cast<int>(millis < 0 ? millis + 1000 : millis));
   }
 
-  void SleepUntil(MonoTime until) override { std::this_thread::sleep_until(until); }
+  // A stop request ends the sleep early, so an interrupted run unwinds at once.
+  void SleepUntil(MonoTime until) override { SleepUntilOrStopped(until); }
 };
 
 Clock*& Installed() {
@@ -81,8 +83,9 @@ void VirtualClock::SleepUntil(MonoTime until) {
     auto action = std::move(next->second);
     scheduled_.erase(next);
     action();
+    if (StopRequested()) return;  // as a real sleep wakes for it
   }
-  if (until > now_) now_ = until;
+  if (until > now_ && !StopRequested()) now_ = until;
 }
 
 std::optional<MonoTime> VirtualClock::NextScheduled() const {

@@ -19,7 +19,8 @@ class Clock {
   virtual MonoTime Now() = 0;
   // Local wall-clock time as a count of days since 1899-12-30 00:00.
   virtual double LocalDateTime() = 0;
-  // Blocks (or, on a virtual clock, advances) until `until`.
+  // Blocks (or, on a virtual clock, advances) until `until`, or until a stop
+  // is requested (see stop.h).
   virtual void SleepUntil(MonoTime until) = 0;
   // A virtual clock never blocks; waiting code may skip real waits on it.
   virtual bool IsVirtual() const { return false; }

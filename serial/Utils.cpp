@@ -1,6 +1,7 @@
 #include "Utils.h"
 
 #include "message_pump.h"
+#include "stop.h"
 
 TTimedWait TimedWait;
 
@@ -8,7 +9,8 @@ TTimedWait::TTimedWait() : PumpMessages(true) {}
 
 // At least one pass, and messages run on every pass; the wait ends at the first
 // reading at or past the deadline, after that pass's messages. Between passes
-// it sleeps until a message comes or the deadline does, so it never spins.
+// it sleeps until a message comes or the deadline does, so it never spins; a
+// stop request ends it at once by RunStopped.
 void TTimedWait::Delay(std::int32_t milliseconds) {
   platform::Clock& clock = platform::CurrentClock();
   const platform::MonoTime deadline = clock.Now() + platform::Millis(milliseconds);
@@ -23,6 +25,8 @@ void TTimedWait::Delay(std::int32_t milliseconds) {
       }
     }
     firstPass = false;
+    // A stop request wakes the wait and ends the run.
+    platform::ThrowIfStopRequested();
     reading = clock.Now();
     if (PumpMessages) platform::CurrentPump().RunQueued();
   }
