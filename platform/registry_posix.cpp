@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <unistd.h>
@@ -23,6 +24,7 @@ struct HKEY__ {
   std::unique_ptr<platform::FileLock> lock;
   platform::registry::KeyFile content;
   bool dirty = false;
+  bool readOnly = false;  // opened by RegOpenKeyExA: read without a lock, never written
 };
 
 namespace platform::registry {
@@ -241,6 +243,71 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*ke
   return ERROR_SUCCESS;
 }
 
+// Reads the key RegCreateKeyExA would open, creating nothing: the file is
+// replaced whole by every commit, so it is read without taking the lock.
+LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM /*desired*/, PHKEY result) {
+  State().lastProblem.clear();
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  std::vector<std::string> parts;
+  if (!SplitKeyPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
+  const bool machineWide = root == HKEY_LOCAL_MACHINE;
+  if (!machineWide && root != HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
+  const std::string hive = machineWide ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+  const std::string machinePath = KeyFilePath(MachineFolder(), hive, parts);
+  const std::string userPath = KeyFilePath(UserFolder(), hive, parts);
+  const bool machineUsable = machineWide && access(QFile::encodeName(QFileInfo(QString::fromStdString(machinePath))
+                                                                          .absolutePath())
+                                                           .constData(),
+                                                       W_OK | X_OK) == 0;
+  std::string path = machineWide ? machinePath : userPath;
+  if (machineWide && !machineUsable && QFileInfo::exists(QString::fromStdString(userPath))) path = userPath;
+
+  auto opened = std::make_unique<HKEY__>();
+  opened->filePath = path;
+  opened->readOnly = true;
+  opened->content.path = hive + "\\" + Join(parts, '\\');
+  std::string problem;
+  switch (LoadKeyFile(path, opened->content, problem)) {
+    case LoadResult::Loaded: break;
+    case LoadResult::Missing: return ERROR_FILE_NOT_FOUND;
+    case LoadResult::Unreadable: State().lastProblem = problem; return ERROR_ACCESS_DENIED;
+    case LoadResult::Damaged: State().lastProblem = problem; return ERROR_BADDB;
+  }
+  *result = opened.release();
+  LiveKeys().insert(*result);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD /*reserved*/,
+                      LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  HKEY open = Find(key);
+  if (open == nullptr) return ERROR_INVALID_HANDLE;
+  if (valueName == nullptr || valueNameSize == nullptr) return ERROR_INVALID_PARAMETER;
+  const auto& values = open->content.values;
+  if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+  const auto entry = std::next(values.begin(), static_cast<std::ptrdiff_t>(index));
+  const std::string& name = entry->first;
+  if (*valueNameSize <= name.size()) {
+    *valueNameSize = static_cast<DWORD>(name.size() + 1);
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(valueName, name.c_str(), name.size() + 1);
+  *valueNameSize = static_cast<DWORD>(name.size());
+  if (type != nullptr) *type = entry->second.type;
+  const auto size = static_cast<DWORD>(entry->second.data.size());
+  if (data != nullptr) {
+    if (dataSize == nullptr) return ERROR_INVALID_PARAMETER;
+    if (*dataSize < size) {
+      *dataSize = size;
+      return ERROR_MORE_DATA;
+    }
+    if (size > 0) std::memcpy(data, entry->second.data.data(), size);
+  }
+  if (dataSize != nullptr) *dataSize = size;
+  return ERROR_SUCCESS;
+}
+
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize) {
   HKEY open = Find(key);
@@ -266,6 +333,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD typ
                        DWORD dataSize) {
   HKEY open = Find(key);
   if (open == nullptr) return ERROR_INVALID_HANDLE;
+  if (open->readOnly) return ERROR_ACCESS_DENIED;
   if (data == nullptr && dataSize != 0) return ERROR_INVALID_PARAMETER;
   if (dataSize > kMaxKeyFileSize / 4) return ERROR_INVALID_PARAMETER;
   Value value;

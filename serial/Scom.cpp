@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include <cerrno>
+
+#include "comm_failure.h"
 #include "hex.h"
 #include "log.h"
 #include "message_pump.h"
+#include "stop.h"
 
 TSerialPort SerialPort;
 platform::MonoTime NextPumpTime{};
@@ -37,7 +41,12 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
                        bool parityCheck) {
   const std::string name = CommDeviceName(portNumber);
   if (!IsOpen) {
-    if (name.empty()) return false;
+    if (name.empty()) {
+      platform::comm::CommFailure tooLong{ENAMETOOLONG, "open", "\\\\.\\COM" + std::to_string(portNumber)};
+      tooLong.port = portNumber;
+      platform::comm::Fail(std::move(tooLong));
+      return false;
+    }
     Handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   }
@@ -121,6 +130,8 @@ std::int32_t TSerialPort::Read(std::int32_t n) {
     NextPumpTime = now + kPumpInterval;
     platform::CurrentPump().RunQueued();
   }
+  // A read that a stop request cut short ends the run here.
+  platform::ThrowIfStopRequested();
   return RxCount;
 }
 

@@ -1,9 +1,11 @@
 // The Windows comm calls over the port table's devices.
+#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <memory>
 
 #include "comm_device.h"
+#include "comm_failure.h"
 #include "port_table.h"
 #include "win32.h"
 
@@ -45,6 +47,11 @@ platform::CommDevice* DeviceOf(HANDLE handle) {
   return device;
 }
 
+HANDLE OpenFailed(platform::comm::CommFailure failure) {
+  platform::comm::Fail(std::move(failure));
+  return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 DWORD GetLastError() { return lastError; }
@@ -54,25 +61,25 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
                    LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
                    DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
   const auto number = platform::ports::ParsePortName(fileName);
-  if (!number) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (!number) return OpenFailed({ENOENT, "open", fileName == nullptr ? "" : fileName});
   if (creationDisposition != OPEN_EXISTING || (desiredAccess & (GENERIC_READ | GENERIC_WRITE)) == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
+    return OpenFailed({EINVAL, "open"});
   }
   const auto endpoint = platform::ports::Resolve(*number);
   if (!endpoint) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+    // A number whose adapter is absent names it; nothing else is ever opened.
+    platform::comm::CommFailure failure{ENOENT, "open"};
+    failure.port = *number;
+    if (const auto entry = platform::ports::Describe(*number)) failure.identity = entry->identity;
+    return OpenFailed(std::move(failure));
   }
-  DWORD error = ERROR_GEN_FAILURE;
-  auto device = endpoint->Open(error);
+  auto device = endpoint->Open();
   if (!device) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
+    auto failure = platform::comm::LastFailure();
+    failure.port = *number;
+    return OpenFailed(std::move(failure));
   }
+  platform::comm::ClearLastFailure();
   SetLastError(ERROR_SUCCESS);
   return Handles().Add(std::move(device));
 }

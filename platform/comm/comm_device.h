@@ -1,5 +1,5 @@
-// What stands behind a comm handle on POSIX: a real serial device or the
-// simulated interface. CreateFileA finds the endpoint through the port table
+// What stands behind a comm handle: a real serial device or the simulated
+// interface. CreateFileA finds the endpoint through the port table
 // and keeps the device it opens until CloseHandle.
 #pragma once
 
@@ -28,8 +28,8 @@ class CommDevice {
 class CommEndpoint {
  public:
   virtual ~CommEndpoint() = default;
-  // Null with `error` set when the port cannot be opened.
-  virtual std::unique_ptr<CommDevice> Open(DWORD& error) = 0;
+  // Null, with the reason recorded by comm::Fail(), when the port cannot be opened.
+  virtual std::unique_ptr<CommDevice> Open() = 0;
   virtual std::string Description() const = 0;
 };
 
@@ -43,13 +43,15 @@ class ReadSource {
   virtual bool WaitForByte(MonoTime until) = 0;
   // The line has failed (device gone): no byte will come.
   virtual bool Failed() const = 0;
+  // Records the failure of the line and returns FALSE, as a call on it does.
+  virtual BOOL ReportLost() = 0;
 };
 
 // A read by the Windows time-out rules: the interval and total time-outs, and
 // the special case MAXDWORD/MAXDWORD/constant, which returns at once with what
 // is waiting, else with the first byte to arrive, else after the constant.
 // A read on a failed line fails only when its time-out has passed, so code
-// that polls a dead port does not spin.
+// that polls a dead port does not spin; a stop request ends it at once.
 BOOL ReadWithTimeouts(const COMMTIMEOUTS& timeouts, ReadSource& source, BYTE* data, DWORD count,
                       DWORD& got);
 

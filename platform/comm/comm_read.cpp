@@ -1,7 +1,10 @@
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "comm_device.h"
+#include "comm_failure.h"
+#include "stop.h"
 
 namespace platform {
 
@@ -29,17 +32,22 @@ BOOL ReadWithTimeouts(const COMMTIMEOUTS& t, ReadSource& source, BYTE* data, DWO
   }
   const bool interval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD;
 
-  auto failedLine = [&]() -> BOOL {
-    // Hold the caller for its time-out, as a driver waiting on a silent line would.
+  // Bytes that came before the line failed or the run was stopped are the
+  // caller's; otherwise the read fails.
+  auto ended = [&]() -> BOOL {
+    if (got > 0) return TRUE;
+    if (StopRequested()) return comm::Fail({ECANCELED, "read"});
+    // Hold the caller for its time-out, asleep, as a driver waiting on a
+    // silent line would: code that polls a dead port must not spin.
     clock.SleepUntil(total.value_or(start + Millis(250)));
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
+    return source.ReportLost();
   };
 
-  if (source.Failed()) return failedLine();
   while (got < count) {
+    if (source.Failed() || StopRequested()) return ended();
     got += source.Take(data + got, count - got);
     if (got == count) break;
+    if (source.Failed()) return ended();
     if ((returnAtFirstByte || returnAtOnce) && got > 0) break;
     std::optional<MonoTime> until = total;
     if (interval && got > 0) {
@@ -48,7 +56,7 @@ BOOL ReadWithTimeouts(const COMMTIMEOUTS& t, ReadSource& source, BYTE* data, DWO
     }
     if (until && clock.Now() >= *until) break;
     if (!source.WaitForByte(until.value_or(MonoTime::max()))) {
-      if (source.Failed()) return got > 0 ? TRUE : failedLine();
+      if (source.Failed() || StopRequested()) return ended();
       // Past a time-out, whatever came with it is taken; an interval gap must
       // not be measured afresh from here.
       if (until && clock.Now() >= *until) {

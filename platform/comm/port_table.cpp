@@ -1,13 +1,8 @@
 #include "port_table.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 
-#include "qt_serial_device.h"
+#include "termios_device.h"
 
 namespace platform::ports {
 namespace {
@@ -20,6 +15,8 @@ struct Mapping {
 struct Table {
   std::map<unsigned, Mapping> explicitPorts;
   bool useMachinePorts = true;
+  MachineFolders folders;
+  std::shared_ptr<NumberStore> store;
 };
 
 Table& State() {
@@ -27,92 +24,50 @@ Table& State() {
   return table;
 }
 
-int DeviceClass(const std::string& path) {
-  if (path.find("/ttyUSB") != std::string::npos) return 0;
-  if (path.find("/ttyACM") != std::string::npos) return 1;
-  return 2;
+NumberStore& Store() {
+  if (!State().store) State().store = RegistryNumberStore();
+  return *State().store;
 }
 
-bool NaturalLess(const std::string& a, const std::string& b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (std::isdigit(static_cast<unsigned char>(a[i])) && std::isdigit(static_cast<unsigned char>(b[j]))) {
-      size_t ei = i, ej = j;
-      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
-      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
-      const auto na = std::stoull(a.substr(i, ei - i)), nb = std::stoull(b.substr(j, ej - j));
-      if (na != nb) return na < nb;
-      i = ei;
-      j = ej;
-    } else {
-      if (a[i] != b[j]) return a[i] < b[j];
-      ++i;
-      ++j;
+// The machine's numbered adapters, present or not: the ones plugged in now
+// are numbered (new ones remembered) and the others are listed as absent.
+std::vector<PortEntry> MachinePorts() {
+  std::vector<PortEntry> present = ScanUsbSerialAdapters(State().folders);
+  std::vector<std::string> identities;
+  for (const auto& entry : present) identities.push_back(entry.identity);
+  const auto numbers = present.empty() ? Store().Known() : Store().Remember(identities);
+  std::vector<PortEntry> all;
+  for (const auto& [number, identity] : numbers) {
+    PortEntry entry;
+    for (const auto& adapter : present) {
+      if (adapter.identity == identity) entry = adapter;
     }
+    if (entry.identity.empty()) {
+      entry.identity = identity;
+      entry.present = false;
+      entry.description = "not plugged in";
+    }
+    entry.number = number;
+    all.push_back(std::move(entry));
   }
-  return a.size() - i < b.size() - j;
+  return all;
 }
-
-std::string FirstLine(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  return line;
-}
-
-std::optional<unsigned> HexId(const std::filesystem::path& file) {
-  const std::string text = FirstLine(file);
-  if (text.empty()) return std::nullopt;
-  try {
-    return static_cast<unsigned>(std::stoul(text, nullptr, 16));
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
-
-std::vector<PortEntry> MachinePorts() { return ScanTtyClass("/sys/class/tty", "/dev"); }
 
 }  // namespace
 
-// From sysfs alone: no device is opened to find them (probing a legacy port by
-// opening it can disturb a console on it).
-std::vector<PortEntry> ScanTtyClass(const std::string& ttyClassFolder, const std::string& deviceFolder) {
-  namespace fs = std::filesystem;
-  std::vector<PortEntry> found;
-  std::error_code error;
-  for (const auto& tty : fs::directory_iterator(ttyClassFolder, error)) {
-    const fs::path device = tty.path() / "device";
-    if (!fs::exists(device, error)) continue;  // virtual terminals and ptys have no device
-    // Legacy UARTs are listed whether or not one is fitted; their type says.
-    if (fs::exists(tty.path() / "type", error) && FirstLine(tty.path() / "type") == "0") continue;
-    PortEntry entry;
-    entry.device = deviceFolder + "/" + tty.path().filename().string();
-    // A USB adapter: the USB device with its ids is a few levels up.
-    fs::path dir = fs::canonical(device, error);
-    for (int level = 0; level < 6 && !error && dir.has_parent_path() && dir != dir.root_path(); ++level) {
-      if (fs::exists(dir / "idVendor", error)) {
-        entry.usbVendorId = HexId(dir / "idVendor");
-        entry.usbProductId = HexId(dir / "idProduct");
-        entry.description = FirstLine(dir / "product");
-        if (entry.description.empty()) entry.description = "USB serial adapter";
-        break;
-      }
-      dir = dir.parent_path();
-    }
-    if (entry.description.empty()) entry.description = "built-in serial port";
-    error.clear();
-    found.push_back(std::move(entry));
+std::map<unsigned, std::string> NumberNewIdentities(const std::map<unsigned, std::string>& known,
+                                                    const std::vector<std::string>& identities) {
+  std::map<unsigned, std::string> all = known, given;
+  for (const std::string& identity : identities) {
+    bool numbered = false;
+    for (const auto& [number, existing] : all) numbered = numbered || existing == identity;
+    if (numbered) continue;
+    unsigned number = 1;
+    while (all.count(number) != 0) ++number;
+    all[number] = identity;
+    given[number] = identity;
   }
-  NumberMachinePorts(found);
-  return found;
-}
-
-void NumberMachinePorts(std::vector<PortEntry>& entries) {
-  std::sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {
-    const int ca = DeviceClass(a.device), cb = DeviceClass(b.device);
-    return ca != cb ? ca < cb : NaturalLess(a.device, b.device);
-  });
-  for (size_t i = 0; i < entries.size(); ++i) entries[i].number = static_cast<unsigned>(i + 1);
+  return given;
 }
 
 void MapDevice(unsigned number, std::string devicePath) {
@@ -135,6 +90,8 @@ void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint) {
 void Unmap(unsigned number) { State().explicitPorts.erase(number); }
 void UnmapAll() { State().explicitPorts.clear(); }
 void UseMachinePorts(bool use) { State().useMachinePorts = use; }
+void UseMachineFolders(MachineFolders folders) { State().folders = std::move(folders); }
+void UseNumberStore(std::shared_ptr<NumberStore> store) { State().store = std::move(store); }
 
 std::vector<PortEntry> List() {
   std::map<unsigned, PortEntry> merged;
@@ -148,19 +105,21 @@ std::vector<PortEntry> List() {
 }
 
 std::optional<PortEntry> Describe(unsigned number) {
-  for (PortEntry& entry : List()) {
+  const auto mapped = State().explicitPorts.find(number);
+  if (mapped != State().explicitPorts.end()) return mapped->second.entry;
+  if (!State().useMachinePorts) return std::nullopt;
+  for (PortEntry& entry : MachinePorts()) {
     if (entry.number == number) return std::move(entry);
   }
   return std::nullopt;
 }
 
 std::shared_ptr<CommEndpoint> Resolve(unsigned number) {
-  const auto found = State().explicitPorts.find(number);
-  if (found != State().explicitPorts.end()) return found->second.endpoint;
-  if (!State().useMachinePorts || number == 0) return nullptr;
-  const std::vector<PortEntry> machine = MachinePorts();
-  if (number > machine.size()) return nullptr;
-  return MakeSerialDeviceEndpoint(machine[number - 1].device);
+  const auto mapped = State().explicitPorts.find(number);
+  if (mapped != State().explicitPorts.end()) return mapped->second.endpoint;
+  const auto entry = number == 0 ? std::nullopt : Describe(number);
+  if (!entry || !entry->present) return nullptr;
+  return MakeSerialDeviceEndpoint(entry->device);
 }
 
 std::optional<unsigned> ParsePortName(const char* name) {
