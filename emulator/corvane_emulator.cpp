@@ -1,6 +1,9 @@
 #include "corvane_emulator.h"
 
 #include <algorithm>
+#include <cerrno>
+
+#include "comm_failure.h"
 
 namespace emulator {
 namespace {
@@ -24,12 +27,48 @@ std::size_t CommandLength(Command command) {
 
 platform::MonoTime Now() { return platform::CurrentClock().Now(); }
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
+constexpr const char* kDescription = "simulated interface";
+
+// Failures carry the errno the kernel would give, so they are explained as a
+// real device's are.
+BOOL Fail(int systemError, const char* operation) {
+  return platform::comm::Fail({systemError, operation, kDescription});
 }
 
+struct FaultNameEntry {
+  Fault fault;
+  const char* name;
+};
+constexpr FaultNameEntry kFaultNames[] = {
+    {Fault::Silence, "silence"},     {Fault::WrongByte, "wrong-byte"},
+    {Fault::LateByte, "late-byte"},  {Fault::Surplus, "surplus"},
+    {Fault::Short, "short"},         {Fault::Unplugged, "unplugged"},
+    {Fault::UnpluggedInReply, "unplugged-in-reply"}, {Fault::WriteFailure, "write-failure"},
+};
+
 }  // namespace
+
+const char* FaultName(Fault fault) {
+  for (const auto& entry : kFaultNames) {
+    if (entry.fault == fault) return entry.name;
+  }
+  return "?";
+}
+
+std::optional<Fault> FaultFromName(std::string_view name) {
+  for (const auto& entry : kFaultNames) {
+    if (name == entry.name) return entry.fault;
+  }
+  return std::nullopt;
+}
+
+std::size_t ExaminedIndex(Command command) {
+  switch (command) {
+    case Command::Entry: return 0;
+    case Command::Version: return 5;
+    default: return 3;
+  }
+}
 
 const char* CommandName(Command command) {
   switch (command) {
@@ -49,38 +88,38 @@ class CorvaneEmulator::Connection final : public platform::CommDevice, private p
   ~Connection() override { device_->Close(); }
 
   BOOL SetTimeouts(const COMMTIMEOUTS& timeouts) override {
-    if (device_->FailsAt(OpenStep::SetCommTimeouts)) return Fail(ERROR_GEN_FAILURE);
+    if (device_->FailsAt(OpenStep::SetCommTimeouts)) return Fail(EINVAL, "time-outs");
     device_->timeouts_ = timeouts;
     return TRUE;
   }
 
   BOOL SetupQueues(DWORD, DWORD) override {
-    return device_->FailsAt(OpenStep::SetupComm) ? Fail(ERROR_GEN_FAILURE) : TRUE;
+    return device_->FailsAt(OpenStep::SetupComm) ? Fail(EINVAL, "queue sizes") : TRUE;
   }
 
   BOOL GetState(DCB& dcb) override {
-    if (device_->FailsAt(OpenStep::GetCommState)) return Fail(ERROR_GEN_FAILURE);
+    if (device_->FailsAt(OpenStep::GetCommState)) return Fail(EINVAL, "line settings");
     dcb = device_->dcb_;
     return TRUE;
   }
 
   BOOL SetState(const DCB& dcb) override {
-    if (device_->FailsAt(OpenStep::SetCommState)) return Fail(ERROR_GEN_FAILURE);
-    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return Fail(ERROR_INVALID_PARAMETER);
+    if (device_->FailsAt(OpenStep::SetCommState)) return Fail(EINVAL, "line settings");
+    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return Fail(EINVAL, "line settings");
     device_->dcb_ = dcb;
     return TRUE;
   }
 
   BOOL SetBreak(bool on) override {
-    if (on && device_->unplugFrom_ == Command::Entry) device_->unplugged_ = true;
-    if (device_->unplugged_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+    if (on) device_->StartStep(Command::Entry);
+    if (device_->Unplugged()) return ReportLost();
     device_->Break(on);
     return TRUE;
   }
 
   BOOL GetModemStatus(DWORD& status) override {
     status = 0;
-    if (device_->unplugged_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+    if (device_->Unplugged()) return ReportLost();
     status = device_->otherModemBits | (device_->CardInSlot(Now()) ? 0 : MS_RLSD_ON);
     return TRUE;
   }
@@ -98,6 +137,8 @@ class CorvaneEmulator::Connection final : public platform::CommDevice, private p
 
  private:
   DWORD Take(BYTE* data, DWORD max) override {
+    ++device_->lineLooks_;
+    if (device_->Unplugged()) return 0;
     auto& queue = device_->toHost_;
     const platform::MonoTime now = Now();
     DWORD n = 0;
@@ -109,17 +150,21 @@ class CorvaneEmulator::Connection final : public platform::CommDevice, private p
     return n;
   }
 
+  // Wakes for the next byte, or, as the kernel's hang-up wakes a waiting
+  // read, for the adapter being pulled out.
   bool WaitForByte(platform::MonoTime until) override {
+    ++device_->lineLooks_;
     const auto& queue = device_->toHost_;
-    if (queue.empty() || queue.front().at > until) {
-      platform::CurrentClock().SleepUntil(until);
-      return false;
-    }
-    platform::CurrentClock().SleepUntil(queue.front().at);
-    return true;
+    platform::MonoTime wake = until;
+    if (!queue.empty()) wake = std::min(wake, queue.front().at);
+    if (device_->unplugAt_) wake = std::min(wake, std::max(*device_->unplugAt_, Now()));
+    platform::CurrentClock().SleepUntil(wake);
+    return !device_->Unplugged() && !queue.empty() && queue.front().at <= Now();
   }
 
-  bool Failed() const override { return device_->unplugged_; }
+  bool Failed() const override { return device_->Unplugged(); }
+
+  BOOL ReportLost() override { return Fail(EIO, "read"); }
 
   std::shared_ptr<CorvaneEmulator> device_;
 };
@@ -146,13 +191,13 @@ platform::Nanos CorvaneEmulator::byteTime() const {
   return platform::Nanos(10'000'000'000LL / baud);
 }
 
-std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open(DWORD& error) {
+std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open() {
   if (open_) {
-    error = ERROR_SHARING_VIOLATION;
+    Fail(EBUSY, "open");
     return nullptr;
   }
-  if (unplugged_ || FailsAt(OpenStep::CreateFile)) {
-    error = ERROR_FILE_NOT_FOUND;
+  if (Unplugged() || FailsAt(OpenStep::CreateFile)) {
+    Fail(ENOENT, "open");
     return nullptr;
   }
   const platform::MonoTime now = Now();
@@ -162,7 +207,6 @@ std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open(DWORD& error) {
   hostLineFreeAt_ = deviceLineFreeAt_ = now;
   for (BYTE value : pendingAtOpen) toHost_.push_back({now, value});
   events_.push_back({LineEvent::Kind::Opened, now});
-  error = ERROR_SUCCESS;
   return std::make_unique<Connection>(shared_from_this());
 }
 
@@ -171,6 +215,26 @@ void CorvaneEmulator::Close() {
   breakOn_ = false;  // the driver releases the line when the port closes
   toHost_.clear();
   events_.push_back({LineEvent::Kind::Closed, Now()});
+}
+
+bool CorvaneEmulator::Unplugged() const { return unplugAt_ && Now() >= *unplugAt_; }
+
+void CorvaneEmulator::StartStep(Command command) {
+  if (unplugFrom_ && command >= *unplugFrom_ && !unplugAt_) unplugAt_ = Now() + unplugDelay_;
+}
+
+void CorvaneEmulator::Inject(Command step, Fault fault) {
+  ReplyRule& rule = Rule(step);
+  switch (fault) {
+    case Fault::Silence: SilenceFrom(step); break;
+    case Fault::WrongByte: rule.patch[ExaminedIndex(step)] = 0x15; break;
+    case Fault::LateByte: rule.lastByteDelay = platform::Millis(1000); break;
+    case Fault::Surplus: rule.surplus = Bytes(6, 0x00); break;
+    case Fault::Short: rule.truncate = ExaminedIndex(step); break;
+    case Fault::Unplugged: UnplugFrom(step); break;
+    case Fault::UnpluggedInReply: UnplugFrom(step, platform::Millis(10)); break;
+    case Fault::WriteFailure: FailWritesFrom(step); break;
+  }
 }
 
 bool CorvaneEmulator::CardInSlot(platform::MonoTime now) const {
@@ -188,13 +252,13 @@ void CorvaneEmulator::HostWrite(const BYTE* data, DWORD count, DWORD& written, b
   written = 0;
   ok = false;
   const auto command = CommandOfBytes({data, count});
-  if (command && unplugFrom_ && *command >= *unplugFrom_) unplugged_ = true;
-  if (unplugged_) {
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+  if (command) StartStep(*command);
+  if (Unplugged()) {
+    Fail(EIO, "write");
     return;
   }
   if (command && failWritesFrom_ && *command >= *failWritesFrom_) {
-    SetLastError(ERROR_GEN_FAILURE);
+    Fail(ETIMEDOUT, "write");
     return;
   }
   const platform::MonoTime start = std::max(Now(), hostLineFreeAt_);
@@ -259,6 +323,7 @@ void CorvaneEmulator::DeviceReceives(BYTE value, platform::MonoTime at) {
 
 void CorvaneEmulator::Answer(Command command, const Bytes& commandBytes, platform::MonoTime at) {
   if (silenceFrom_ && command >= *silenceFrom_) return;
+  if (unplugAt_) return;  // an adapter on its way out answers nothing more
   answered_.push_back(command);
   Bytes reply = commandBytes;
   switch (command) {

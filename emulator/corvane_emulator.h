@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "comm_device.h"
@@ -21,6 +22,26 @@ enum class Command { Entry, Version, Mode, ResetDelay, Final };
 
 // The configuration steps of opening a port, any of which a test can fail.
 enum class OpenStep { CreateFile, SetCommTimeouts, SetupComm, GetCommState, SetCommState };
+
+// The ways the interface can misbehave at a step of the dialogue, named once
+// for the fault table, the JSON scenarios and the tests.
+enum class Fault {
+  Silence,           // no reply from this step on
+  WrongByte,         // the examined byte of the reply is wrong
+  LateByte,          // the last byte of the reply comes a second late
+  Surplus,           // six bytes too many after the reply
+  Short,             // the reply stops before its examined byte
+  Unplugged,         // the adapter is pulled out as the host starts the step
+  UnpluggedInReply,  // ... while the host waits for the reply
+  WriteFailure,      // writes fail from this step on; the line otherwise works
+};
+inline constexpr Fault kAllFaults[] = {Fault::Silence,   Fault::WrongByte, Fault::LateByte,
+                                       Fault::Surplus,   Fault::Short,     Fault::Unplugged,
+                                       Fault::UnpluggedInReply, Fault::WriteFailure};
+// "silence", "wrong-byte", "late-byte", "surplus", "short", "unplugged",
+// "unplugged-in-reply", "write-failure"
+const char* FaultName(Fault fault);
+std::optional<Fault> FaultFromName(std::string_view name);
 
 // How the reply to one command (or to the break) departs from the normal one.
 struct ReplyRule {
@@ -74,11 +95,16 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   // the rule for its command.
   ReplyRule& RuleForBytes(const Bytes& command) { return byteRules_[command]; }
   void SilenceFrom(Command command) { silenceFrom_ = command; }
-  // The adapter is unplugged when the host starts this step: it and every later
-  // read and write fail.
-  void UnplugFrom(Command command) { unplugFrom_ = command; }
+  // The adapter is unplugged `after` the host starts this step: from then on,
+  // as after the kernel's hang-up, a waiting read wakes at once, every call
+  // fails, reads after their time-out, and the port cannot be opened again.
+  void UnplugFrom(Command command, platform::Millis after = platform::Millis(0)) {
+    unplugFrom_ = command;
+    unplugDelay_ = after;
+  }
   // Writes fail from this command on; the line otherwise keeps working.
   void FailWritesFrom(Command command) { failWritesFrom_ = command; }
+  void Inject(Command step, Fault fault);
 
   // --- what a test can observe
   const DeviceSettings& settings() const { return settings_; }
@@ -89,13 +115,16 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   const std::vector<DWORD>& readRequests() const { return readRequests_; }
   bool isOpen() const { return open_; }
   bool breakOn() const { return breakOn_; }
-  bool unplugged() const { return unplugged_; }
+  bool unplugged() const { return Unplugged(); }
+  // How often the host looked at the line for bytes (reads and waits): a
+  // host that spins on a dead line shows here.
+  int lineLooks() const { return lineLooks_; }
   int openCount() const { return opens_; }
   const DCB& lineSettings() const { return dcb_; }
   platform::Nanos byteTime() const;
 
   // platform::CommEndpoint
-  std::unique_ptr<platform::CommDevice> Open(DWORD& error) override;
+  std::unique_ptr<platform::CommDevice> Open() override;
   std::string Description() const override { return "simulated interface"; }
 
  private:
@@ -105,6 +134,8 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   CorvaneEmulator();
 
   bool FailsAt(OpenStep step) const { return failOpenAt_ == step; }
+  bool Unplugged() const;
+  void StartStep(Command command);
   bool CardInSlot(platform::MonoTime now) const;
   void HostWrite(const BYTE* data, DWORD count, DWORD& written, bool& ok);
   void DeviceReceives(BYTE value, platform::MonoTime at);
@@ -135,11 +166,13 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   };
   std::map<Bytes, ReplyRule, BytesLess> byteRules_;
   std::optional<Command> silenceFrom_, unplugFrom_, failWritesFrom_;
+  platform::Millis unplugDelay_{0};
+  std::optional<platform::MonoTime> unplugAt_;
+  int lineLooks_ = 0;
 
   bool open_ = false;
   int opens_ = 0;
   bool breakOn_ = false;
-  bool unplugged_ = false;
   platform::MonoTime breakSince_{};
   platform::MonoTime hostLineFreeAt_{};
   platform::MonoTime deviceLineFreeAt_{};
@@ -156,6 +189,8 @@ class CorvaneEmulator final : public platform::CommEndpoint,
 };
 
 const char* CommandName(Command command);
+// The index of the reply byte the host examines at this step.
+std::size_t ExaminedIndex(Command command);
 // The command that bytes sent to the interface begin with (2A 41, 2A 42, ...).
 std::optional<Command> CommandOfBytes(std::span<const BYTE> bytes);
 
