@@ -7,13 +7,16 @@
 
 #include "Scom.h"
 #include "Usb_corvaneinterface.h"
+#include "adapter_quirks.h"
 #include "clock.h"
+#include "comm_failure.h"
 #include "corvane_emulator.h"
+#include "interrupts.h"
 #include "log.h"
 #include "options.h"
-#include "port_diagnosis.h"
 #include "port_table.h"
 #include "scenario.h"
+#include "stop.h"
 #include "terminal_output.h"
 
 namespace {
@@ -26,10 +29,13 @@ int UsageFailure(const std::string& message) {
   return 2;
 }
 
+// Every number known on this machine, present or not, with the adapter it
+// belongs to for good.
 int ListPorts() {
   const auto ports = platform::ports::List();
   if (ports.empty()) {
-    std::printf("No serial devices found.\n");
+    std::printf("No serial devices found. USB serial adapters are numbered when they are plugged in;\n"
+                "built-in lines are reached by their path (--device).\n");
     return 0;
   }
   std::printf("%-5s %-22s %-30s %s\n", "Port", "Device", "Description", "USB id");
@@ -43,7 +49,9 @@ int ListPorts() {
         usb += "  cannot hold the 1.2 s break (CH340/CH341 driver)";
       }
     }
-    std::printf("%-5u %-22s %-30s %s\n", entry.number, entry.device.c_str(), entry.description.c_str(), usb.c_str());
+    const std::string device = entry.present ? entry.device : "-";
+    std::printf("%-5u %-22s %-30s %s\n", entry.number, device.c_str(), entry.description.c_str(), usb.c_str());
+    if (!entry.identity.empty()) std::printf("      %s\n", entry.identity.c_str());
   }
   return 0;
 }
@@ -59,6 +67,7 @@ std::optional<std::string> ReadFile(const std::string& path, std::string& text) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  cli::HandleInterrupts();
   QCoreApplication application(argc, argv);
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
@@ -101,17 +110,32 @@ int main(int argc, char** argv) {
   }
 
   cli::TerminalOutput output(stdout, isatty(STDOUT_FILENO) != 0, options.resetDelay);
-  std::optional<DWORD> openError;
-  output.onText = [&](const std::string& text) {
-    if (text == kOpenFailed) openError = GetLastError();
-  };
+  bool openFailed = false;
+  output.onText = [&](const std::string& text) { openFailed = openFailed || text == kOpenFailed; };
   RunWindow = {&output, &output};
-  const bool done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output);
+  bool done = false;
+  try {
+    platform::ThrowIfStopRequested();
+    done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output);
+  } catch (const platform::RunStopped&) {
+    // The run has unwound: break cleared, settings restored, port released.
+    output.Finish();
+    RunWindow = {};
+    LogSink = nullptr;
+    const int signal = platform::StopReason();
+    std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
+                 cli::SignalName(signal));
+    return 128 + signal;
+  }
   output.Finish();
   RunWindow = {};
   LogSink = nullptr;
 
-  if (openError) std::printf("%s\n", cli::ExplainOpenFailure(*openError, port, options.device).c_str());
+  // Why the port did not open, or that the device went away mid-run.
+  const auto& failure = platform::comm::LastFailure();
+  if (!done && (openFailed || platform::comm::LineLost(failure))) {
+    std::printf("%s\n", platform::comm::Explain(failure).c_str());
+  }
   if (simulated) std::printf("%s\n", cli::DescribeDevice(*simulated).c_str());
   return done ? 0 : 1;
 }

@@ -99,13 +99,32 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
           rule->delay = std::chrono::milliseconds(*ms);
         }
       }
+    } else if (key == "faults") {
+      if (!value.isObject()) return bad("an object from a step (\"entry\" or a command text) to a fault name");
+      const QJsonObject table = value.toObject();
+      for (auto entry = table.begin(); entry != table.end(); ++entry) {
+        const std::string step = entry.key().toStdString();
+        const auto bytes = ParseHexText(step);
+        const auto command = step == "entry" ? std::optional<Command>(Command::Entry)
+                             : bytes && bytes->size() == 2 ? emulator::CommandOfBytes(*bytes)
+                                                           : std::nullopt;
+        if (!command) return "\"faults\": '" + step + "' is not a step (entry, 2A 41, 2A 42, 2A 44, 2A 43)";
+        const auto fault = entry.value().isString() ? emulator::FaultFromName(entry.value().toString().toStdString())
+                                                    : std::nullopt;
+        if (!fault) {
+          std::string names;
+          for (emulator::Fault known : emulator::kAllFaults) names += std::string(names.empty() ? "" : ", ") + emulator::FaultName(known);
+          return "\"faults\": the fault of " + step + " must be one of: " + names;
+        }
+        device.Inject(*command, *fault);
+      }
     } else if (key == "unplug") {
       const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
       const auto command = bytes ? emulator::CommandOfBytes(*bytes) : std::nullopt;
       if (!command) return bad("a command text such as \"2A 44\"");
       device.UnplugFrom(*command);
     } else {
-      return "unknown key \"" + key + "\" (known: entry, version, card, pending, replies, delays, unplug)";
+      return "unknown key \"" + key + "\" (known: entry, version, card, pending, replies, delays, faults, unplug)";
     }
   }
   return std::nullopt;

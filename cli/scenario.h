@@ -1,6 +1,7 @@
 // A JSON description of how the simulated interface behaves:
 //   {"entry": "06", "version": [1, 5], "card": 2500, "pending": "01 02",
-//    "replies": {"2A 42": "2A 42 81 15"}, "delays": {"2A 41": 300}, "unplug": "2A 44"}
+//    "replies": {"2A 42": "2A 42 81 15"}, "delays": {"2A 41": 300},
+//    "faults": {"2A 44": "unplugged-in-reply"}, "unplug": "2A 44"}
 #pragma once
 
 #include <optional>
