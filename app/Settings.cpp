@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "Unit1.h"
+#include "port_box.h"
 #include "registry.h"
 #include "registry_file.h"
 #include "win32.h"

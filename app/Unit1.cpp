@@ -8,7 +8,9 @@
 #include "Scom.h"
 #include "error_box.h"
 #include "message_pump.h"
+#include "port_box.h"
 #include "port_table.h"
+#include "quit_on_signals.h"
 #include "ui_Unit1.h"
 #include "win32.h"
 
@@ -79,7 +81,8 @@ TForm1::TForm1(QWidget* parent)
   connect(SmartMouseButton, &QPushButton::clicked, this, [this] { Guarded([this] { SmartMouseButtonClick(); }); });
   LinkLabel->installEventFilter(this);
   Image1->installEventFilter(this);
-  ShowPortDevices();
+  // Adapters come and go: what each number opens is read as the list opens.
+  Port->BeforePopup = [this] { ShowPortDevices(); };
   CorvaneButton->setFocus(Qt::OtherFocusReason);
 
   LinkLabel->setText(QString::fromStdString(WebAddress));
@@ -101,9 +104,13 @@ void TForm1::ShowPortDevices() {
     QString tip = "No device on this machine";
     if (found != devices.end()) {
       const auto& entry = found->second;
-      tip = QString::fromStdString(entry.device);
-      if (!entry.description.empty() && entry.description != entry.device) {
-        tip += " (" + QString::fromStdString(entry.description) + ")";
+      if (!entry.present) {
+        tip = QString::fromStdString(entry.identity) + " (not plugged in)";
+      } else {
+        tip = QString::fromStdString(entry.device);
+        if (!entry.description.empty() && entry.description != entry.device) {
+          tip += " (" + QString::fromStdString(entry.description) + ")";
+        }
       }
     }
     Port->setItemData(i, tip, Qt::ToolTipRole);
@@ -219,6 +226,7 @@ int RunProgram(QApplication& application) {
     return 0;
   }
   Form1 = form.get();
+  TQuitOnSignals quitOnSignals([&form] { form->close(); });
   form->show();
   application.exec();
   Form1 = nullptr;

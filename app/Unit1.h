@@ -19,6 +19,7 @@ class QProgressBar;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class TPortBox;
 
 // The exception the stored settings raise; its message is shown as it stands.
 class ERegistryException : public std::runtime_error {
@@ -47,7 +48,7 @@ class TForm1 : public QWidget, private TStatusControl, private TProgressBar, pri
   QLabel* Label2;
   QComboBox* Frequency;
   QCheckBox* EnableResetDelay;
-  QComboBox* Port;
+  TPortBox* Port;
 
   void FormCloseQuery(QObject* Sender, bool& CanClose);
   void CorvaneButtonClick();
