@@ -16,7 +16,7 @@
 #include "message_pump.h"
 #include "port_table.h"
 #include "run_bound.h"
-#include "serial_reset.h"
+#include "process_state.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   platform::VirtualClock clock;
   platform::ScopedClock useClock(clock);
-  testing_support::ResetSerialObjects();
+  testing_support::ProcessState::Reset();
   auto device = emulator::CorvaneEmulator::Create();
   platform::ports::UseMachinePorts(false);
   platform::ports::UnmapAll();

@@ -32,10 +32,6 @@ class LogTest : public VirtualTimeTest {
     // Half a millisecond past the stamp, so truncation cannot step below it.
     sink.StartTime = clock.LocalDateTime() - 12345.5 / 86'400'000.0;
   }
-  ~LogTest() override {
-    LogSink = nullptr;
-    SerialPort.LogTraffic = false;
-  }
   std::string FileText() const {
     QFile file(QString::fromStdString(sink.FileName));
     if (!file.open(QIODevice::ReadOnly)) return "<no file>";

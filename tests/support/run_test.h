@@ -12,7 +12,6 @@ class RunTest : public VirtualTimeTest {
     RunWindow.ProgressBar1 = &progress;
     RunWindow.EnableResetDelay = &resetDelay;
   }
-  ~RunTest() override { RunWindow = {}; }
 
   bool RunMode(const std::string& mode = "SmartMouse", const std::string& clockText = "3.58",
                int tries = 30, DWORD port = kPort) {
@@ -27,7 +26,8 @@ class RunTest : public VirtualTimeTest {
     for (const auto& e : device->events()) {
       if (e.kind == emulator::LineEvent::Kind::BreakOn) breakOn = true;
       if (e.kind == emulator::LineEvent::Kind::BreakOff) breakOn = false;
-      if (e.kind == emulator::LineEvent::Kind::Closed) {
+      // An adapter pulled out has no line left to hold in break.
+      if (e.kind == emulator::LineEvent::Kind::Closed && !device->unplugged()) {
         EXPECT_FALSE(breakOn) << "closed in break";
       }
     }

@@ -11,7 +11,7 @@
 #include "corvane_emulator.h"
 #include "port_table.h"
 #include "queue_pump.h"
-#include "serial_reset.h"
+#include "process_state.h"
 
 namespace testing_support {
 
@@ -19,16 +19,9 @@ class VirtualTimeTest : public ::testing::Test {
  protected:
   static constexpr DWORD kPort = 1;
 
-  VirtualTimeTest() : pump(clock), useClock(clock), usePump(pump) {
-    ResetSerialObjects();
+  VirtualTimeTest() : pump(clock), state(&clock, &pump) {
     device = emulator::CorvaneEmulator::Create();
-    platform::ports::UnmapAll();
     platform::ports::MapEndpoint(kPort, device);
-  }
-
-  ~VirtualTimeTest() override {
-    SerialPort.Close();
-    platform::ports::UnmapAll();
   }
 
   bool OpenPort(DWORD port = kPort) { return SerialPort.Open(port, 9600, 8, ONESTOPBIT, NOPARITY, false); }
@@ -49,8 +42,7 @@ class VirtualTimeTest : public ::testing::Test {
   std::shared_ptr<emulator::CorvaneEmulator> device;
 
  private:
-  platform::ScopedClock useClock;
-  platform::ScopedPump usePump;
+  ProcessState state;
 };
 
 inline std::chrono::milliseconds operator""_ms(unsigned long long ms) {

@@ -22,7 +22,8 @@
 #include "port_table.h"
 #include "registry.h"
 #include "registry_file.h"
-#include "serial_reset.h"
+#include "port_box.h"
+#include "process_state.h"
 #include "shell.h"
 #include "win32.h"
 
@@ -42,13 +43,11 @@ inline platform::registry::Value Text(const std::string& s) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() : useClock(clock), usePump(pump) {
-    ResetSerialObjects();
+  WindowTest() : state(&clock, &pump) {
     machineFolder = folder.path().toStdString() + "/machine";
     userFolder = folder.path().toStdString() + "/user";
     platform::registry::SetLocations(machineFolder, userFolder);
     device = emulator::CorvaneEmulator::Create();
-    platform::ports::UnmapAll();
     platform::ports::MapEndpoint(1, device);
     InterceptErrorBoxes([this](const QString& caption, const QString& text) { boxes.push_back({caption, text}); });
     platform::shell::SetOpener([this](const std::string& target) {
@@ -59,8 +58,6 @@ class WindowTest : public ::testing::Test {
 
   ~WindowTest() override {
     form.reset();
-    SerialPort.Close();
-    platform::ports::UnmapAll();
     InterceptErrorBoxes({});
     platform::shell::SetOpener({});
     platform::registry::SetLocations({}, {});
@@ -113,8 +110,7 @@ class WindowTest : public ::testing::Test {
   int terminations = 0;
 
  private:
-  platform::ScopedClock useClock;
-  platform::ScopedPump usePump;
+  ProcessState state;
 };
 
 inline std::chrono::milliseconds operator""_ms(unsigned long long ms) { return std::chrono::milliseconds(ms); }

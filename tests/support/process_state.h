@@ -1,0 +1,55 @@
+// The process-wide state a run touches, as the program starts with it, for
+// the lifetime of one test or fuzz input, and the same again afterwards: the
+// serial port object and its pump time, the timed wait, the traffic log sink,
+// the run's view of the window, the port table (machine ports off, numbers in
+// memory), a pending stop, the last comm failure, and the clock and pump.
+#pragma once
+
+#include <optional>
+
+#include "Scom.h"
+#include "Usb_corvaneinterface.h"
+#include "Utils.h"
+#include "clock.h"
+#include "comm_failure.h"
+#include "log.h"
+#include "message_pump.h"
+#include "port_holders.h"
+#include "port_table.h"
+#include "stop.h"
+
+namespace testing_support {
+
+class ProcessState {
+ public:
+  explicit ProcessState(platform::Clock* clock = nullptr, platform::MessagePump* pump = nullptr) {
+    Reset();
+    if (clock != nullptr) clock_.emplace(*clock);
+    if (pump != nullptr) pump_.emplace(*pump);
+  }
+  ~ProcessState() { Reset(); }
+  ProcessState(const ProcessState&) = delete;
+  ProcessState& operator=(const ProcessState&) = delete;
+
+  static void Reset() {
+    LogSink = nullptr;
+    SerialPort.Close();
+    SerialPort = TSerialPort();
+    TimedWait = TTimedWait();
+    NextPumpTime = platform::MonoTime{};
+    RunWindow = {};
+    platform::ports::UnmapAll();
+    platform::ports::UseMachinePorts(false);
+    platform::ports::UseMachineFolders({});
+    platform::ports::UseNumberStore(platform::ports::MemoryNumberStore());
+    platform::comm::SetLockFolders({"/nonexistent/corvane-test-locks"});
+    platform::ClearStop();
+    platform::comm::ClearLastFailure();
+  }
+
+ private:
+  std::optional<platform::ScopedClock> clock_;
+  std::optional<platform::ScopedPump> pump_;
+};
+
+}  // namespace testing_support
