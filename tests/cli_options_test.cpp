@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "options.h"
-#include "port_diagnosis.h"
+#include "adapter_quirks.h"
 #include "scenario.h"
 
 namespace {
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, BadScenarioTest,
     ::testing::Values(
         ScenarioCase{R"({"colour": 1})",
-                     "unknown key \"colour\" (known: entry, version, card, pending, replies, delays, unplug)"},
+                     "unknown key \"colour\" (known: entry, version, card, pending, replies, delays, faults, unplug)"},
         ScenarioCase{R"({"entry": "6"})", "\"entry\" must be hex text such as \"06\""},
         ScenarioCase{R"({"version": [1]})", "\"version\" must be [major, minor], each 0 to 255"},
         ScenarioCase{R"({"version": [1, 256]})", "\"version\" must be [major, minor], each 0 to 255"},
@@ -117,16 +117,16 @@ INSTANTIATE_TEST_SUITE_P(
         ScenarioCase{R"({"replies": {"2A 41": 6}})", "\"replies\": the reply to 2A 41 must be hex text"},
         ScenarioCase{R"({"delays": {"2A 41": -1}})", "\"delays\": the delay of 2A 41 must be milliseconds from 0"},
         ScenarioCase{R"({"unplug": "zz"})", "\"unplug\" must be a command text such as \"2A 44\""},
+        ScenarioCase{R"({"faults": {"2A 45": "silence"}})",
+                     "\"faults\": '2A 45' is not a step (entry, 2A 41, 2A 42, 2A 44, 2A 43)"},
+        ScenarioCase{R"({"faults": {"entry": "gone"}})",
+                     "\"faults\": the fault of entry must be one of: silence, wrong-byte, late-byte, surplus, short, "
+                     "unplugged, unplugged-in-reply, write-failure"},
         ScenarioCase{R"([1, 2])", "the scenario must be a JSON object"},
         ScenarioCase{R"({"entry": )", "not valid JSON at offset 10: unterminated object"}));
 
-TEST(PortDiagnosisTest, ExplainsEachKindOfFailure) {
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_FILE_NOT_FOUND, 1, std::string("/nonexistent/ttyUSB7")),
-            "No such device: /nonexistent/ttyUSB7 does not exist (is the adapter plugged in?).");
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_GEN_FAILURE, 1, std::string("/nonexistent/ttyUSB7")),
-            "/nonexistent/ttyUSB7 refused its line settings or modem control (DTR/RTS): error 31.");
-  EXPECT_EQ(cli::ExplainOpenFailure(ERROR_SHARING_VIOLATION, 1, std::string("/nonexistent/ttyUSB7")),
-            "/nonexistent/ttyUSB7 is in use by another program. On Linux ModemManager and brltty are the usual suspects.");
+// The explanations themselves are tested with the comm layer.
+TEST(AdapterQuirksTest, Ch340ChipsCannotHoldTheBreak) {
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x7523));
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x5523));
   EXPECT_FALSE(cli::CannotHoldLongBreak(0x0403, 0x6001));

@@ -106,7 +106,7 @@ TEST_F(RunTest, SilentFinalCommandIsStillASuccess) {
 class UnplugTest : public RunTest, public ::testing::WithParamInterface<std::pair<Command, int>> {};
 
 TEST_P(UnplugTest, EndsInTheFailureTextWithNothingHanging) {
-  device->UnplugFrom(GetParam().first);
+  device->Inject(GetParam().first, emulator::Fault::Unplugged);
   EXPECT_FALSE(RunMode());
   EXPECT_EQ(status.text, "Error setting SmartMouse mode.");
   EXPECT_EQ(progress.position, GetParam().second);
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, UnplugTest,
                                            std::pair{Command::Mode, 12}, std::pair{Command::ResetDelay, 13}));
 
 TEST_F(RunTest, UnpluggedAtTheFinalCommandStillEndsInSuccess) {
-  device->UnplugFrom(Command::Final);
+  device->Inject(Command::Final, emulator::Fault::Unplugged);
   EXPECT_TRUE(RunMode());
   EXPECT_FALSE(SerialPort.IsOpen);
 }

@@ -2,8 +2,10 @@
 // the user is shown, the result, and that the line is released in time.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 
+#include "comm_failure.h"
 #include "run_bound.h"
 #include "run_test.h"
 
@@ -11,52 +13,16 @@ namespace {
 
 using emulator::Command;
 using emulator::CorvaneEmulator;
+using emulator::Fault;
 using emulator::OpenStep;
 using testing_support::kButtonFace;
 using testing_support::RunTest;
-
-enum class Fault { Silence, WrongByte, LateByte, Surplus, Short, Unplugged, WriteFailure };
-
-const char* FaultName(Fault fault) {
-  switch (fault) {
-    case Fault::Silence: return "Silence";
-    case Fault::WrongByte: return "WrongByte";
-    case Fault::LateByte: return "LateByte";
-    case Fault::Surplus: return "Surplus";
-    case Fault::Short: return "Short";
-    case Fault::Unplugged: return "Unplugged";
-    case Fault::WriteFailure: return "WriteFailure";
-  }
-  return "?";
-}
-
-// The examined index of each reply, and where a failure there leaves the bar.
-int ExaminedIndex(Command step) {
-  switch (step) {
-    case Command::Entry: return 0;
-    case Command::Version: return 5;
-    default: return 3;
-  }
-}
-
-void Inject(CorvaneEmulator& device, Command step, Fault fault) {
-  auto& rule = device.Rule(step);
-  switch (fault) {
-    case Fault::Silence: device.SilenceFrom(step); break;
-    case Fault::WrongByte: rule.patch[static_cast<std::size_t>(ExaminedIndex(step))] = 0x15; break;
-    case Fault::LateByte: rule.lastByteDelay = std::chrono::milliseconds(1000); break;
-    case Fault::Surplus: rule.surplus = emulator::Bytes(6, 0x00); break;
-    case Fault::Short: rule.truncate = static_cast<std::size_t>(ExaminedIndex(step)); break;
-    case Fault::Unplugged: device.UnplugFrom(step); break;
-    case Fault::WriteFailure: device.FailWritesFrom(step); break;
-  }
-}
 
 struct DialogueFault {
   Command step;
   Fault fault;
   friend void PrintTo(const DialogueFault& f, std::ostream* os) {
-    *os << emulator::CommandName(f.step) << ' ' << FaultName(f.fault);
+    *os << emulator::CommandName(f.step) << ' ' << emulator::FaultName(f.fault);
   }
 };
 
@@ -80,11 +46,15 @@ int ProgressAfterFailureAt(Command step) {
   }
 }
 
+// A run looks at the line about fifty times, twice or three times a read; a
+// host spinning on a dead or silent line would look thousands of times.
+constexpr int kMostLineLooks = 80;
+
 class DialogueFaultTest : public RunTest, public ::testing::WithParamInterface<DialogueFault> {};
 
 TEST_P(DialogueFaultTest, OutcomeLineReleasedAndBounded) {
   const DialogueFault f = GetParam();
-  Inject(*device, f.step, f.fault);
+  device->Inject(f.step, f.fault);
   const bool done = RunMode("SmartMouse", "3.58");
   const auto failing = FailingStep(f);
   EXPECT_EQ(done, !failing.has_value());
@@ -99,13 +69,19 @@ TEST_P(DialogueFaultTest, OutcomeLineReleasedAndBounded) {
   }
   ExpectLineReleased();
   EXPECT_LE(Elapsed(), run_bound::Total(0));
+  EXPECT_LE(device->lineLooks(), kMostLineLooks);
+  const bool unplugged = f.fault == Fault::Unplugged || f.fault == Fault::UnpluggedInReply;
+  if (unplugged && failing) {
+    EXPECT_TRUE(platform::comm::LineLost(platform::comm::LastFailure()));
+    EXPECT_EQ(platform::comm::Explain(platform::comm::LastFailure()),
+              "simulated interface disappeared (was the adapter unplugged?).");
+  }
 }
 
 std::vector<DialogueFault> AllDialogueFaults() {
   std::vector<DialogueFault> all;
   for (Command step : {Command::Entry, Command::Version, Command::Mode, Command::ResetDelay, Command::Final}) {
-    for (Fault fault : {Fault::Silence, Fault::WrongByte, Fault::LateByte, Fault::Surplus, Fault::Short,
-                        Fault::Unplugged, Fault::WriteFailure}) {
+    for (Fault fault : emulator::kAllFaults) {
       // Write failures concern commands; the entry sends none.
       if (step != Command::Entry || fault != Fault::WriteFailure) all.push_back({step, fault});
     }
@@ -115,9 +91,12 @@ std::vector<DialogueFault> AllDialogueFaults() {
 
 INSTANTIATE_TEST_SUITE_P(Steps, DialogueFaultTest, ::testing::ValuesIn(AllDialogueFaults()),
                          [](const auto& info) {
-                           std::string step = emulator::CommandName(info.param.step);
-                           step.erase(std::remove(step.begin(), step.end(), ' '), step.end());
-                           return step + "_" + FaultName(info.param.fault);
+                           std::string name = std::string(emulator::CommandName(info.param.step)) + "_" +
+                                              emulator::FaultName(info.param.fault);
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
                          });
 
 class OpenFaultTest : public RunTest, public ::testing::WithParamInterface<OpenStep> {};

@@ -1,73 +1,170 @@
+// Port numbers that stay put, against a sysfs and /dev/serial tree of our own.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 
+#include "comm_failure.h"
 #include "corvane_emulator.h"
 #include "port_table.h"
+#include "process_state.h"
+#include "registry.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::ports::PortEntry;
 
-// Names only: the ordering goes by them, nothing is opened or even looked up.
-TEST(PortTableTest, MachineDevicesAreNumberedUsbAdaptersFirst) {
-  std::vector<PortEntry> entries;
-  for (const char* path : {"/fake/ttyS10", "/fake/ttyACM0", "/fake/ttyS2", "/fake/ttyUSB10", "/fake/ttyAMA0",
-                           "/fake/ttyUSB2", "/fake/ttyS0"}) {
-    entries.push_back({0, path, "", {}, {}, false});
+// The kernel's and udev's view of USB serial adapters being plugged in and out.
+class FakeMachine {
+ public:
+  FakeMachine() : root_(dir_.path().toStdString()) {
+    fs::create_directories(root_ / "sys/class/tty");
+    fs::create_directories(root_ / "dev/serial/by-id");
+    fs::create_directories(root_ / "dev/serial/by-path");
   }
-  platform::ports::NumberMachinePorts(entries);
-  std::vector<std::string> order;
-  for (const auto& e : entries) order.push_back(std::to_string(e.number) + " " + e.device);
-  EXPECT_EQ(order, (std::vector<std::string>{"1 /fake/ttyUSB2", "2 /fake/ttyUSB10", "3 /fake/ttyACM0",
-                                             "4 /fake/ttyAMA0", "5 /fake/ttyS0", "6 /fake/ttyS2", "7 /fake/ttyS10"}));
-}
 
-// A small sysfs of our own: a CH340 adapter, an FTDI one, a fitted UART, an
-// empty legacy UART slot and a virtual terminal.
-TEST(PortTableTest, ScansSysfsWithoutOpeningDevices) {
-  namespace fs = std::filesystem;
-  QTemporaryDir dir;
-  const fs::path root = dir.path().toStdString();
-  auto write = [](const fs::path& file, const std::string& text) {
+  platform::ports::MachineFolders Folders() const {
+    return {(root_ / "sys/class/tty").string(), "/fake-dev", (root_ / "dev/serial").string()};
+  }
+
+  // An adapter on USB port `usbPort` ("1-2"); udev names it by-id with its
+  // serial number, or with none, as it does for a CH340.
+  void Plug(const std::string& tty, const std::string& usbPort, const std::string& product,
+            const std::string& serial) {
+    const fs::path usb = root_ / "sys/devices/usb1" / usbPort;
+    Write(usb / "idVendor", serial.empty() ? "1a86" : "0403");
+    Write(usb / "idProduct", serial.empty() ? "7523" : "6001");
+    Write(usb / "product", product);
+    if (!serial.empty()) Write(usb / "serial", serial);
+    const fs::path port = usb / (usbPort + ":1.0") / tty;
+    fs::create_directories(port);
+    fs::create_directories(root_ / "sys/class/tty" / tty);
+    fs::create_directory_symlink(port, root_ / "sys/class/tty" / tty / "device");
+    fs::create_symlink("../../" + tty, root_ / "dev/serial/by-id" / ById(product, serial));
+    fs::create_symlink("../../" + tty, root_ / "dev/serial/by-path" / ByPath(usbPort));
+  }
+
+  void Unplug(const std::string& tty) {
+    fs::remove_all(root_ / "sys/class/tty" / tty);
+    for (const char* folder : {"dev/serial/by-id", "dev/serial/by-path"}) {
+      for (const auto& link : fs::directory_iterator(root_ / folder)) {
+        if (fs::read_symlink(link.path()).filename() == tty) fs::remove(link.path());
+      }
+    }
+  }
+
+  void BuiltIn(const std::string& tty) {
+    fs::create_directories(root_ / "sys/devices/serial8250" / tty);
+    fs::create_directories(root_ / "sys/class/tty" / tty);
+    fs::create_directory_symlink(root_ / "sys/devices/serial8250" / tty, root_ / "sys/class/tty" / tty / "device");
+  }
+
+  std::string ById(const std::string& product, const std::string& serial) const {
+    return (root_ / "dev/serial/by-id" / ("usb-" + product + (serial.empty() ? "" : "_" + serial) + "-if00-port0"))
+        .string();
+  }
+  std::string ByPath(const std::string& usbPort) const {
+    return (root_ / "dev/serial/by-path" / ("pci-0000:00:14.0-usb-0:" + usbPort + ":1.0-port0")).string();
+  }
+
+ private:
+  static void Write(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text << "\n";
-  };
-  auto usbAdapter = [&](const std::string& tty, const std::string& vid, const std::string& pid,
-                        const std::string& product) {
-    const fs::path usb = root / "devices" / ("usb-" + tty);
-    write(usb / "idVendor", vid);
-    write(usb / "idProduct", pid);
-    if (!product.empty()) write(usb / "product", product);
-    fs::create_directories(usb / "1-1:1.0" / tty);
-    fs::create_directories(root / "class" / tty);
-    fs::create_directory_symlink(usb / "1-1:1.0" / tty, root / "class" / tty / "device");
-  };
-  usbAdapter("ttyUSB0", "1a86", "7523", "USB Serial");
-  usbAdapter("ttyACM0", "0403", "6001", "");
-  write(root / "class/ttyS0/type", "4");
-  fs::create_directories(root / "devices/serial8250/ttyS0");
-  fs::create_directory_symlink(root / "devices/serial8250/ttyS0", root / "class/ttyS0/device");
-  write(root / "class/ttyS1/type", "0");
-  fs::create_directories(root / "devices/serial8250/ttyS1");
-  fs::create_directory_symlink(root / "devices/serial8250/ttyS1", root / "class/ttyS1/device");
-  fs::create_directories(root / "class/tty0");
+  }
 
-  const auto ports = platform::ports::ScanTtyClass((root / "class").string(), "/fake-dev");
-  ASSERT_EQ(ports.size(), 3u);
-  EXPECT_EQ(ports[0].device, "/fake-dev/ttyUSB0");
-  EXPECT_EQ(ports[0].description, "USB Serial");
-  EXPECT_EQ(ports[0].usbVendorId, 0x1a86u);
-  EXPECT_EQ(ports[0].usbProductId, 0x7523u);
-  EXPECT_EQ(ports[1].device, "/fake-dev/ttyACM0");
-  EXPECT_EQ(ports[1].description, "USB serial adapter");
-  EXPECT_EQ(ports[1].usbVendorId, 0x0403u);
-  EXPECT_EQ(ports[2].device, "/fake-dev/ttyS0");
-  EXPECT_EQ(ports[2].description, "built-in serial port");
-  EXPECT_FALSE(ports[2].usbVendorId.has_value());
-  EXPECT_EQ(ports[2].number, 3u);
+  QTemporaryDir dir_;
+  fs::path root_;
+};
+
+class PortNumberTest : public ::testing::Test {
+ protected:
+  PortNumberTest() {
+    platform::ports::UseMachineFolders(machine.Folders());
+    platform::ports::UseMachinePorts(true);
+  }
+
+  // "number device identity" for each known number; "-" for an absent device.
+  std::vector<std::string> Numbers() const {
+    std::vector<std::string> lines;
+    for (const PortEntry& e : platform::ports::List()) {
+      lines.push_back(std::to_string(e.number) + " " + (e.present ? e.device : "-") + " " + e.identity);
+    }
+    return lines;
+  }
+
+  testing_support::ProcessState state;
+  FakeMachine machine;
+};
+
+TEST_F(PortNumberTest, FirstAdapterIsOneAndBuiltInLinesGetNoNumber) {
+  machine.BuiltIn("ttyS0");
+  machine.Plug("ttyUSB3", "1-2", "FT232R_USB_UART", "A1B2C3");
+  EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 /fake-dev/ttyUSB3 " + machine.ById("FT232R_USB_UART", "A1B2C3")}));
+  const auto entry = platform::ports::Describe(1);
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->usbVendorId, 0x0403u);
+  EXPECT_EQ(entry->description, "FT232R_USB_UART");
+}
+
+TEST_F(PortNumberTest, NumbersStayWithTheirAdaptersThroughUnplugAndReplug) {
+  machine.Plug("ttyUSB0", "1-2", "FT232R_USB_UART", "A1B2C3");
+  machine.Plug("ttyUSB1", "1-3", "USB_Serial", "");
+  const std::string ftdi = machine.ById("FT232R_USB_UART", "A1B2C3");
+  const std::string ch340 = machine.ByPath("1-3");  // no serial number: its USB port names it
+  EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 /fake-dev/ttyUSB0 " + ftdi, "2 /fake-dev/ttyUSB1 " + ch340}));
+
+  // Unplugging the first leaves its number absent; the second keeps 2.
+  machine.Unplug("ttyUSB0");
+  EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 - " + ftdi, "2 /fake-dev/ttyUSB1 " + ch340}));
+  // Its number opens nothing, and says which adapter it waits for.
+  EXPECT_EQ(CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::comm::Explain(platform::comm::LastFailure()),
+            "No such device: port 1 is the adapter " + ftdi + ", which is not plugged in.");
+
+  // The FTDI comes back in another USB port, under another tty name: still 1.
+  machine.Plug("ttyUSB7", "1-4", "FT232R_USB_UART", "A1B2C3");
+  EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 /fake-dev/ttyUSB7 " + ftdi, "2 /fake-dev/ttyUSB1 " + ch340}));
+
+  // The CH340 moved to another port is another adapter: the lowest free number.
+  machine.Unplug("ttyUSB1");
+  machine.Plug("ttyUSB1", "1-5", "USB_Serial", "");
+  EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 /fake-dev/ttyUSB7 " + ftdi, "2 - " + ch340,
+                                                 "3 /fake-dev/ttyUSB1 " + machine.ByPath("1-5")}));
+}
+
+TEST_F(PortNumberTest, AdaptersSeenTogetherAreNumberedInNameOrder) {
+  machine.Plug("ttyUSB10", "1-2", "B", "2");
+  machine.Plug("ttyACM0", "1-3", "C", "3");
+  machine.Plug("ttyUSB2", "1-4", "A", "1");
+  std::vector<std::string> devices;
+  for (const PortEntry& e : platform::ports::List()) devices.push_back(e.device);
+  EXPECT_EQ(devices, (std::vector<std::string>{"/fake-dev/ttyUSB2", "/fake-dev/ttyUSB10", "/fake-dev/ttyACM0"}));
+}
+
+TEST(NumberNewIdentitiesTest, TakesTheLowestFreeNumbers) {
+  const auto given = platform::ports::NumberNewIdentities({{1, "a"}, {3, "c"}}, {"c", "b", "d", "b"});
+  EXPECT_EQ(given, (std::map<unsigned, std::string>{{2, "b"}, {4, "d"}}));
+}
+
+TEST(RegistryNumberStoreTest, NumbersAreRememberedUnderTheSettingsKey) {
+  QTemporaryDir dir;
+  const std::string machine = dir.path().toStdString() + "/machine";
+  platform::registry::SetLocations(machine, dir.path().toStdString() + "/user");
+  EXPECT_EQ(platform::ports::RegistryNumberStore()->Remember({"/dev/serial/by-id/x", "/dev/serial/by-id/y"}),
+            (std::map<unsigned, std::string>{{1, "/dev/serial/by-id/x"}, {2, "/dev/serial/by-id/y"}}));
+  // A later program (a new store) finds them, and numbers a newcomer after them.
+  const auto later = platform::ports::RegistryNumberStore();
+  EXPECT_EQ(later->Known().at(2), "/dev/serial/by-id/y");
+  EXPECT_EQ(later->Remember({"/dev/serial/by-id/z"}).at(3), "/dev/serial/by-id/z");
+  std::ifstream file(machine + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane/Ports.reg");
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\"COM1\"=\"/dev/serial/by-id/x\""), std::string::npos) << text;
+  platform::registry::SetLocations({}, {});
 }
 
 TEST(PortTableTest, ParsesOnlyTheTwoComNameForms) {
@@ -81,21 +178,20 @@ TEST(PortTableTest, ParsesOnlyTheTwoComNameForms) {
 }
 
 TEST(PortTableTest, ExplicitMappingsAreListedAndResolved) {
-  platform::ports::UnmapAll();
+  testing_support::ProcessState state;
   auto device = emulator::CorvaneEmulator::Create();
   platform::ports::MapEndpoint(2, device);
-  platform::ports::MapDevice(5, "/dev/pts/42");
+  platform::ports::MapDevice(5, "/nonexistent/pts/42");
   const auto all = platform::ports::List();
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].number, 2u);
   EXPECT_TRUE(all[0].simulated);
-  EXPECT_EQ(all[1].device, "/dev/pts/42");
+  EXPECT_EQ(all[1].device, "/nonexistent/pts/42");
   EXPECT_EQ(platform::ports::Resolve(2), device);
   EXPECT_EQ(platform::ports::Resolve(3), nullptr);
   platform::ports::Unmap(2);
   EXPECT_EQ(platform::ports::Resolve(2), nullptr);
   EXPECT_FALSE(platform::ports::Describe(2).has_value());
-  platform::ports::UnmapAll();
 }
 
 }  // namespace

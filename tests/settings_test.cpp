@@ -285,7 +285,7 @@ TEST_P(TypedInputTest, OddTextInTheBoxesBreaksNeitherTheRunNorTheSettings) {
   for (QChar c : GetParam().text.left(200)) {
     if (c.unicode() >= 0x20 && c.unicode() < 0x7f) typeable += c;
   }
-  for (QComboBox* box : {w.Port, w.Frequency}) {
+  for (QComboBox* box : {static_cast<QComboBox*>(w.Port), w.Frequency}) {
     box->setFocus();
     box->lineEdit()->selectAll();
     QTest::keyClicks(box->lineEdit(), typeable);

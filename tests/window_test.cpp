@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 
 #include "window_test.h"
 
@@ -125,12 +126,20 @@ TEST_F(WindowLayoutTest, TabOrderStartsAtCorvaneWhichHasTheFocus) {
   EXPECT_FALSE(w.ProgressBar1->focusPolicy() & Qt::TabFocus);
 }
 
-TEST_F(WindowLayoutTest, PortItemsShowTheirDevicesAsToolTips) {
-  platform::ports::MapDevice(2, "/dev/pts/99");
+// Adapters come and go while the window is open: the tips are read afresh
+// each time the list opens.
+TEST_F(WindowLayoutTest, PortItemsShowWhatTheyOpenWhenTheListOpens) {
   TForm1& w = MakeForm();
+  platform::ports::MapDevice(2, "/nonexistent/pts/99");
+  w.Port->showPopup();
   EXPECT_EQ(w.Port->itemData(0, Qt::ToolTipRole).toString(), "simulated interface");
-  EXPECT_EQ(w.Port->itemData(1, Qt::ToolTipRole).toString(), "/dev/pts/99 (mapped device)");
+  EXPECT_EQ(w.Port->itemData(1, Qt::ToolTipRole).toString(), "/nonexistent/pts/99 (mapped device)");
   EXPECT_EQ(w.Port->itemData(2, Qt::ToolTipRole).toString(), "No device on this machine");
+  w.Port->hidePopup();
+  platform::ports::Unmap(2);
+  w.Port->showPopup();
+  EXPECT_EQ(w.Port->itemData(1, Qt::ToolTipRole).toString(), "No device on this machine");
+  w.Port->hidePopup();
 }
 
 TEST_F(WindowLayoutTest, TrafficLogIsOffAfterConstruction) {
@@ -332,5 +341,22 @@ TEST_F(StartUpTest, ProgramShowsTheWindowAndEndsWithZeroWhenItIsClosed) {
   EXPECT_EQ(Form1, nullptr);
   EXPECT_EQ(StoredValues(machineFolder).size(), 6u);
 }
+
+// A logout without a session manager (SIGHUP) or a plain kill (SIGTERM) closes
+// the window the normal way: the choices are saved.
+class QuitSignalTest : public WindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QuitSignalTest, ClosesTheWindowTheNormalWay) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  QTimer::singleShot(0, [] { ::raise(GetParam()); });
+  EXPECT_EQ(RunProgram(*app), 0);
+  EXPECT_EQ(Form1, nullptr);
+  EXPECT_EQ(StoredValues(machineFolder).size(), 6u);
+  struct sigaction after {};
+  sigaction(GetParam(), nullptr, &after);
+  EXPECT_EQ(after.sa_handler, SIG_DFL);  // the program's handler went with its window
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT));
 
 }  // namespace

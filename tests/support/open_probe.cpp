@@ -1,20 +1,27 @@
 // Tries to open a device path through the comm calls, from a process of its
-// own: exit 0 when it opened, 3 when refused as in use, 4 otherwise.
+// own: exit 0 when it opened, 3 when refused as in use, 4 otherwise. With
+// "hold" it keeps the port, says "held", and waits for its input to close.
 #include <QCoreApplication>
+#include <cstdio>
+#include <string>
 
 #include "port_table.h"
 #include "win32.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   platform::ports::UseMachinePorts(false);
   platform::ports::MapDevice(1, argv[1]);
   HANDLE handle = CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
-    return 0;
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? 3 : 4;
+  if (argc > 2 && std::string(argv[2]) == "hold") {
+    std::printf("held\n");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
   }
-  return GetLastError() == ERROR_SHARING_VIOLATION ? 3 : 4;
+  CloseHandle(handle);
+  return 0;
 }

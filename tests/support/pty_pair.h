@@ -29,6 +29,11 @@ class PtyPair {
   PtyPair& operator=(const PtyPair&) = delete;
 
   int masterFd() const { return master_; }
+  // As an adapter unplugged: the slave side is hung up.
+  void CloseMaster() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
   bool ok() const { return !slavePath_.empty(); }
   const std::string& slavePath() const { return slavePath_; }
 
