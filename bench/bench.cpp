@@ -1,7 +1,10 @@
 // Measures a configuration run in real time against the emulator, with the
 // real clock and the Qt pump, against the floor the protocol sets: the same
 // run in virtual time, where only the waits, the read time-outs and the bytes
-// at 9600 baud take time. Prints one JSON object.
+// at 9600 baud take time. Then the processor time of runs on the real serial
+// code against a pseudo-terminal: a device that answers, one that is silent,
+// one that floods the line, and one unplugged (the master closed) at each
+// step. Prints one JSON object.
 //   bench [--window-probe PATH] [--suite-dir BUILD_DIR] [--runs N]
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,9 +12,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QThread>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <poll.h>
 #include <sys/resource.h>
+#include <thread>
 
 #include "Scom.h"
 #include "Usb_corvaneinterface.h"
@@ -20,6 +27,8 @@
 #include "corvane_emulator.h"
 #include "message_pump.h"
 #include "port_table.h"
+#include "pty_device.h"
+#include "pty_pair.h"
 
 namespace {
 
@@ -35,9 +44,10 @@ class Quiet final : public TStatusControl, public TProgressBar, public TResetDel
   int position = 0;
 };
 
+// The run's own thread: a flooding device's writer thread is not the run's.
 double CpuSeconds() {
   rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
+  getrusage(RUSAGE_THREAD, &usage);
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
@@ -97,6 +107,70 @@ QJsonObject MeasureRun(const char* name, const emulator::Bytes& entry, int runs)
           {"cpu_share_of_wall", cpu / wall}};
 }
 
+struct PtyCase {
+  const char* key;
+  const char* device;
+  std::optional<std::string> hangUpAt;
+  bool silent = false;
+  bool flood = false;
+};
+
+// Writes to the master as fast as the line takes it, until told to stop.
+class Flood {
+ public:
+  explicit Flood(int master) : thread_([this, master] {
+    const std::vector<unsigned char> block(256, 0x55);
+    while (!stop_) {
+      pollfd fd{master, POLLOUT, 0};
+      if (::poll(&fd, 1, 10) == 1 && (fd.revents & POLLOUT) != 0) {
+        [[maybe_unused]] const ssize_t n = ::write(master, block.data(), block.size());
+      }
+    }
+  }) {}
+  ~Flood() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+QJsonObject MeasurePty(const PtyCase& c, int runs) {
+  double wall = 0, cpu = 0, worstShare = 0;
+  int succeeded = 0;
+  for (int i = 0; i < runs; ++i) {
+    SerialPort = TSerialPort();
+    testing_support::PtyPair pty;
+    testing_support::PtyDevice device(pty);
+    device.hangUpAt = c.hangUpAt;
+    device.silent = c.silent || c.flood;
+    platform::comm::ScopedSystemCalls useDevice(device);
+    platform::ports::MapDevice(2, pty.slavePath());
+    std::optional<Flood> flood;
+    if (c.flood) flood.emplace(pty.masterFd());
+    Quiet window;
+    RunWindow = {&window, &window};
+    const double cpuBefore = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    succeeded += SetInterfaceMode("SmartMouse", "3.58", 30, 2, window) ? 1 : 0;
+    const double runWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double runCpu = CpuSeconds() - cpuBefore;
+    RunWindow = {};
+    wall += runWall;
+    cpu += runCpu;
+    worstShare = std::max(worstShare, runCpu / runWall);
+  }
+  return {{"device", c.device},
+          {"runs", runs},
+          {"succeeded", succeeded},
+          {"wall_s", wall / runs},
+          {"cpu_s", cpu / runs},
+          {"cpu_share_of_wall", cpu / wall},
+          {"worst_cpu_share_of_wall", worstShare}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,6 +190,17 @@ int main(int argc, char** argv) {
   QJsonObject result;
   result["run_lone_ack"] = MeasureRun("entry answered with a lone 0x06", {0x06}, runs);
   result["run_five_bytes"] = MeasureRun("entry answered with five bytes", {0x06, 0x01, 0x02, 0x03, 0x04}, runs);
+
+  const PtyCase ptyCases[] = {
+      {"pty_answering", "answers every step", std::nullopt},
+      {"pty_silent", "answers nothing", std::nullopt, true},
+      {"pty_flooding", "floods the line with bytes", std::nullopt, false, true},
+      {"pty_unplugged_in_break", "unplugged while the break is held", "entry"},
+      {"pty_unplugged_at_version", "unplugged at the version query", "2A 41"},
+      {"pty_unplugged_at_mode", "unplugged at the mode command", "2A 42"},
+      {"pty_unplugged_at_reset_delay", "unplugged at the reset-delay command", "2A 44"},
+  };
+  for (const PtyCase& c : ptyCases) result[c.key] = MeasurePty(c, runs);
 
   if (!probe.isEmpty()) {
     QProcess window;
