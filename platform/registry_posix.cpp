@@ -188,6 +188,17 @@ LSTATUS ToStatus(OpenResult result) {
 
 HKEY Find(HKEY key) { return LiveKeys().count(key) != 0 ? key : nullptr; }
 
+// What opening a key checks first: the result pointer, the path, the hive.
+LSTATUS StartOpening(HKEY root, LPCSTR subKey, PHKEY result, std::vector<std::string>& parts, std::string& hive) {
+  State().lastProblem.clear();
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  if (!SplitKeyPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
+  if (root != HKEY_LOCAL_MACHINE && root != HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
+  hive = root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 void SetLocations(std::string machineFolder, std::string userFolder) {
@@ -216,14 +227,10 @@ using namespace platform::registry;
 LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/, DWORD /*options*/,
                         REGSAM /*desired*/, LPSECURITY_ATTRIBUTES /*securityAttributes*/, PHKEY result,
                         LPDWORD disposition) {
-  State().lastProblem.clear();
-  if (result == nullptr) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
   std::vector<std::string> parts;
-  if (!SplitKeyPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
+  std::string hive;
+  if (const LSTATUS status = StartOpening(root, subKey, result, parts, hive); status != ERROR_SUCCESS) return status;
   const bool machineWide = root == HKEY_LOCAL_MACHINE;
-  if (!machineWide && root != HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
-  const std::string hive = machineWide ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 
   std::unique_ptr<HKEY__> key;
   DWORD how = 0;
@@ -246,14 +253,10 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*ke
 // Reads the key RegCreateKeyExA would open, creating nothing: the file is
 // replaced whole by every commit, so it is read without taking the lock.
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM /*desired*/, PHKEY result) {
-  State().lastProblem.clear();
-  if (result == nullptr) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
   std::vector<std::string> parts;
-  if (!SplitKeyPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
+  std::string hive;
+  if (const LSTATUS status = StartOpening(root, subKey, result, parts, hive); status != ERROR_SUCCESS) return status;
   const bool machineWide = root == HKEY_LOCAL_MACHINE;
-  if (!machineWide && root != HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
-  const std::string hive = machineWide ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
   const std::string machinePath = KeyFilePath(MachineFolder(), hive, parts);
   const std::string userPath = KeyFilePath(UserFolder(), hive, parts);
   const bool machineUsable = machineWide && access(QFile::encodeName(QFileInfo(QString::fromStdString(machinePath))
