@@ -114,22 +114,22 @@ int main(int argc, char** argv) {
   output.onText = [&](const std::string& text) { openFailed = openFailed || text == kOpenFailed; };
   RunWindow = {&output, &output};
   bool done = false;
+  bool stopped = false;
   try {
     platform::ThrowIfStopRequested();
     done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output);
   } catch (const platform::RunStopped&) {
-    // The run has unwound: break cleared, settings restored, port released.
-    output.Finish();
-    RunWindow = {};
-    LogSink = nullptr;
+    stopped = true;  // the run has unwound: break cleared, settings restored, port released
+  }
+  output.Finish();
+  RunWindow = {};
+  LogSink = nullptr;
+  if (stopped) {
     const int signal = platform::StopReason();
     std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
                  cli::SignalName(signal));
     return 128 + signal;
   }
-  output.Finish();
-  RunWindow = {};
-  LogSink = nullptr;
 
   // Why the port did not open, or that the device went away mid-run.
   const auto& failure = platform::comm::LastFailure();

@@ -40,10 +40,14 @@ struct FaultNameEntry {
   const char* name;
 };
 constexpr FaultNameEntry kFaultNames[] = {
-    {Fault::Silence, "silence"},     {Fault::WrongByte, "wrong-byte"},
-    {Fault::LateByte, "late-byte"},  {Fault::Surplus, "surplus"},
-    {Fault::Short, "short"},         {Fault::Unplugged, "unplugged"},
-    {Fault::UnpluggedInReply, "unplugged-in-reply"}, {Fault::WriteFailure, "write-failure"},
+    {Fault::Silence, "silence"},
+    {Fault::WrongByte, "wrong-byte"},
+    {Fault::LateByte, "late-byte"},
+    {Fault::Surplus, "surplus"},
+    {Fault::Short, "short"},
+    {Fault::Unplugged, "unplugged"},
+    {Fault::UnpluggedInReply, "unplugged-in-reply"},
+    {Fault::WriteFailure, "write-failure"},
 };
 
 }  // namespace

@@ -35,8 +35,8 @@ enum class Fault {
   UnpluggedInReply,  // ... while the host waits for the reply
   WriteFailure,      // writes fail from this step on; the line otherwise works
 };
-inline constexpr Fault kAllFaults[] = {Fault::Silence,   Fault::WrongByte, Fault::LateByte,
-                                       Fault::Surplus,   Fault::Short,     Fault::Unplugged,
+inline constexpr Fault kAllFaults[] = {Fault::Silence, Fault::WrongByte, Fault::LateByte,
+                                       Fault::Surplus, Fault::Short, Fault::Unplugged,
                                        Fault::UnpluggedInReply, Fault::WriteFailure};
 // "silence", "wrong-byte", "late-byte", "surplus", "short", "unplugged",
 // "unplugged-in-reply", "write-failure"

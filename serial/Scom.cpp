@@ -1,7 +1,6 @@
 #include "Scom.h"
 
 #include <algorithm>
-
 #include <cerrno>
 
 #include "comm_failure.h"

@@ -46,6 +46,7 @@ TEST_F(SerialPortTest, NameTooLongForTheBufferOpensNothing) {
   EXPECT_FALSE(OpenPort(123456789));
   EXPECT_FALSE(SerialPort.IsOpen);
   EXPECT_EQ(device->openCount(), 0);
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
 }
 
 TEST_F(SerialPortTest, UnmappedNumberFailsWithInvalidHandle) {
