@@ -14,8 +14,6 @@ std::string MachineFolder();
 std::string UserFolder();
 // Why the last RegCreateKeyExA failed, in words for a message.
 std::string LastProblem();
-// Makes every commit of a closed key fail, as a full disk would (tests).
-void InjectCommitFailure(bool fail);
 // How long RegCreateKeyExA waits for another program to finish with a key.
 inline constexpr int kLockWaitMs = 5000;
 

@@ -1,27 +1,27 @@
 // The registry calls over key files. Opening a key takes a lock between
 // processes and reads the file; values set are written, whole, when the key is
-// closed: to a temporary file, flushed, then renamed over the old one. So a
-// crash leaves the old or the new file, and two programs never mix.
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+// closed: to a temporary file, every write checked, synced, then renamed over
+// the old one and the folder synced. So a crash or a full disk leaves the old
+// or the new file, and two programs never mix. Folders and files are reached
+// through descriptors (KeyFolder), never through another user's links.
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <set>
-#include <unistd.h>
 #include <vector>
 
-#include "file_lock.h"
+#include "key_folder.h"
 #include "registry.h"
 #include "registry_file.h"
 #include "win32.h"
 
 struct HKEY__ {
-  std::string filePath;
-  std::unique_ptr<platform::FileLock> lock;
+  std::optional<platform::KeyFolder> folder;
+  std::string fileName;
+  std::optional<platform::FileLock> lock;
   platform::registry::KeyFile content;
   bool dirty = false;
   bool readOnly = false;  // opened by RegOpenKeyExA: read without a lock, never written
@@ -30,13 +30,10 @@ struct HKEY__ {
 namespace platform::registry {
 namespace {
 
-using platform::FileLock;
-
 struct Locations {
   std::string machine;
   std::string user;
   std::string lastProblem;
-  bool failCommits = false;
 };
 
 Locations& State() {
@@ -86,22 +83,48 @@ std::string Join(const std::vector<std::string>& parts, char separator) {
   return joined;
 }
 
-std::string KeyFilePath(const std::string& folder, const std::string& hive, const std::vector<std::string>& parts) {
-  return folder + "/" + hive + "/" + Join(parts, '/') + ".reg";
+// Where a key lives: its folder below `base`, and its file's name there.
+struct KeyPlace {
+  std::string folder;
+  std::string file;
+  std::string Path() const { return folder + "/" + file; }
+};
+
+KeyPlace PlaceOf(const std::string& base, const std::string& hive, const std::vector<std::string>& parts) {
+  // Appended piecewise: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary at -O3.
+  std::string folder = base;
+  folder += '/';
+  folder += hive;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    folder += '/';
+    folder += parts[i];
+  }
+  return {folder, parts.back() + ".reg"};
 }
 
-enum class LoadResult { Missing, Unreadable, Damaged, Loaded };
+// A link or another user's file is refused: said once, on standard error,
+// since the program goes on with the per-user copy.
+void NoteRefusal(const FileProblem& problem) {
+  if (problem.reason.empty()) return;
+  State().lastProblem = problem.reason;
+  std::fprintf(stderr, "%s: %s.\n", program_invocation_short_name, problem.reason.c_str());
+}
+
+enum class LoadResult { Missing, Unreadable, Refused, Damaged, Loaded };
 
 // Reads and parses a key file; `problem` says what is wrong when it is not Loaded.
-LoadResult LoadKeyFile(const std::string& path, KeyFile& key, std::string& problem) {
-  QFile file(QString::fromStdString(path));
-  if (!file.exists()) return LoadResult::Missing;
-  if (!file.open(QIODevice::ReadOnly)) {
-    problem = "cannot read " + path;
-    return LoadResult::Unreadable;
+LoadResult LoadKeyFile(const KeyFolder& folder, const std::string& name, bool forWriting, KeyFile& key,
+                       std::string& problem) {
+  FileProblem read;
+  const auto text = folder.ReadFile(name, kMaxKeyFileSize + 1, forWriting, read);
+  const std::string path = folder.path() + "/" + name;
+  if (!text) {
+    if (read.error == ENOENT) return LoadResult::Missing;
+    NoteRefusal(read);
+    problem = read.reason.empty() ? "cannot read " + path + ": " + std::strerror(read.error) : read.reason;
+    return read.reason.empty() ? LoadResult::Unreadable : LoadResult::Refused;
   }
-  const QByteArray bytes = file.read(static_cast<qint64>(kMaxKeyFileSize) + 1);
-  if (auto error = ParseKeyFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), key)) {
+  if (auto error = ParseKeyFile(*text, key)) {
     problem = "The settings file " + path + " is damaged" +
               (error->line > 0 ? " (line " + std::to_string(error->line) + ")" : std::string()) + ": " +
               error->message;
@@ -110,69 +133,67 @@ LoadResult LoadKeyFile(const std::string& path, KeyFile& key, std::string& probl
   return LoadResult::Loaded;
 }
 
-bool WriteKeyFile(const std::string& path, const KeyFile& key) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const std::string text = FormatKeyFile(key);
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();  // flushes and renames over the old file
+bool WriteKeyFile(const KeyFolder& folder, const std::string& name, const KeyFile& key) {
+  FileProblem problem;
+  if (folder.ReplaceFile(name, FormatKeyFile(key), problem)) return true;
+  NoteRefusal(problem);
+  return false;
 }
 
-bool FolderWritable(const QString& folder) {
-  return QDir().mkpath(folder) && access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
-}
-
-OpenResult OpenAt(const std::string& folder, const std::string& hive, const std::vector<std::string>& parts,
+OpenResult OpenAt(const std::string& base, const std::string& hive, const std::vector<std::string>& parts,
                   const KeyFile* seed, std::unique_ptr<HKEY__>& key, DWORD& disposition) {
-  const std::string path = KeyFilePath(folder, hive, parts);
-  const QString filePath = QString::fromStdString(path);
-  if (!FolderWritable(QFileInfo(filePath).absolutePath())) return OpenResult::Refused;
-  if (QFileInfo::exists(filePath) && access(path.c_str(), R_OK | W_OK) != 0) return OpenResult::Refused;
-
-  auto lock = std::make_unique<FileLock>();
-  switch (lock->Acquire(path + ".lock", kLockWaitMs)) {
-    case FileLock::Result::Locked: break;
-    case FileLock::Result::Refused: return OpenResult::Refused;
-    case FileLock::Result::TimedOut:
-      State().lastProblem = "another program holds the settings in " + path;
-      return OpenResult::Busy;
+  const KeyPlace place = PlaceOf(base, hive, parts);
+  FileProblem problem;
+  auto folder = KeyFolder::Open(place.folder, true, problem);
+  if (!folder) {
+    NoteRefusal(problem);
+    return OpenResult::Refused;
   }
+  if (!folder->Writable()) return OpenResult::Refused;
 
   auto opened = std::make_unique<HKEY__>();
-  opened->filePath = path;
+  switch (folder->TakeLock(place.file + ".lock", kLockWaitMs, opened->lock, problem)) {
+    case KeyFolder::Lock::Locked: break;
+    case KeyFolder::Lock::Refused: NoteRefusal(problem); return OpenResult::Refused;
+    case KeyFolder::Lock::TimedOut:
+      State().lastProblem = "another program holds the settings in " + place.Path();
+      return OpenResult::Busy;
+  }
+  opened->fileName = place.file;
   opened->content.path = hive + "\\" + Join(parts, '\\');
   KeyFile stored;
-  std::string problem;
-  switch (LoadKeyFile(path, stored, problem)) {
+  std::string trouble;
+  switch (LoadKeyFile(*folder, place.file, true, stored, trouble)) {
     case LoadResult::Loaded:
       opened->content.values = std::move(stored.values);
       disposition = REG_OPENED_EXISTING_KEY;
       break;
     case LoadResult::Missing:
       if (seed != nullptr) opened->content.values = seed->values;
-      if (!WriteKeyFile(path, opened->content)) return OpenResult::Refused;
+      if (!WriteKeyFile(*folder, place.file, opened->content)) return OpenResult::Refused;
       disposition = REG_CREATED_NEW_KEY;
       break;
     case LoadResult::Unreadable:
-      State().lastProblem = problem;
+    case LoadResult::Refused:
+      State().lastProblem = trouble;
       return OpenResult::Refused;
     case LoadResult::Damaged:
-      State().lastProblem = problem;
+      State().lastProblem = trouble;
       return OpenResult::Damaged;
   }
-  opened->lock = std::move(lock);
+  opened->folder.emplace(std::move(*folder));
   key = std::move(opened);
   return OpenResult::Opened;
 }
 
 // The machine-wide values, when they can be read, to start a per-user copy from.
 std::optional<KeyFile> ReadMachineCopy(const std::string& hive, const std::vector<std::string>& parts) {
+  const KeyPlace place = PlaceOf(MachineFolder(), hive, parts);
+  FileProblem problem;
+  const auto folder = KeyFolder::Open(place.folder, false, problem);
   KeyFile key;
-  std::string problem;
-  if (LoadKeyFile(KeyFilePath(MachineFolder(), hive, parts), key, problem) != LoadResult::Loaded) return std::nullopt;
+  std::string trouble;
+  if (!folder || LoadKeyFile(*folder, place.file, false, key, trouble) != LoadResult::Loaded) return std::nullopt;
   return key;
 }
 
@@ -218,11 +239,11 @@ std::string UserFolder() {
 
 std::string LastProblem() { return State().lastProblem; }
 
-void InjectCommitFailure(bool fail) { State().failCommits = fail; }
-
 }  // namespace platform::registry
 
 using namespace platform::registry;
+using platform::FileProblem;
+using platform::KeyFolder;
 
 LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/, DWORD /*options*/,
                         REGSAM /*desired*/, LPSECURITY_ATTRIBUTES /*securityAttributes*/, PHKEY result,
@@ -257,26 +278,31 @@ LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM /*desi
   std::string hive;
   if (const LSTATUS status = StartOpening(root, subKey, result, parts, hive); status != ERROR_SUCCESS) return status;
   const bool machineWide = root == HKEY_LOCAL_MACHINE;
-  const std::string machinePath = KeyFilePath(MachineFolder(), hive, parts);
-  const std::string userPath = KeyFilePath(UserFolder(), hive, parts);
-  const bool machineUsable = machineWide && access(QFile::encodeName(QFileInfo(QString::fromStdString(machinePath))
-                                                                          .absolutePath())
-                                                           .constData(),
-                                                       W_OK | X_OK) == 0;
-  std::string path = machineWide ? machinePath : userPath;
-  if (machineWide && !machineUsable && QFileInfo::exists(QString::fromStdString(userPath))) path = userPath;
-
   auto opened = std::make_unique<HKEY__>();
-  opened->filePath = path;
   opened->readOnly = true;
   opened->content.path = hive + "\\" + Join(parts, '\\');
-  std::string problem;
-  switch (LoadKeyFile(path, opened->content, problem)) {
-    case LoadResult::Loaded: break;
-    case LoadResult::Missing: return ERROR_FILE_NOT_FOUND;
-    case LoadResult::Unreadable: State().lastProblem = problem; return ERROR_ACCESS_DENIED;
-    case LoadResult::Damaged: State().lastProblem = problem; return ERROR_BADDB;
-  }
+  auto load = [&](const KeyPlace& place, bool onlyIfWritable) -> std::optional<LSTATUS> {
+    FileProblem problem;
+    const auto folder = KeyFolder::Open(place.folder, false, problem);
+    if (!folder || (onlyIfWritable && !folder->Writable())) return std::nullopt;
+    std::string trouble;
+    switch (LoadKeyFile(*folder, place.file, false, opened->content, trouble)) {
+      case LoadResult::Loaded: return ERROR_SUCCESS;
+      case LoadResult::Missing: return ERROR_FILE_NOT_FOUND;
+      case LoadResult::Damaged: State().lastProblem = trouble; return ERROR_BADDB;
+      default: State().lastProblem = trouble; return ERROR_ACCESS_DENIED;
+    }
+  };
+  // The copy RegCreateKeyExA would open: machine-wide where this process may
+  // write there, else the per-user copy when there is one, else the
+  // machine-wide one to read.
+  const KeyPlace machine = PlaceOf(MachineFolder(), hive, parts);
+  std::optional<LSTATUS> status = machineWide ? load(machine, true) : std::nullopt;
+  const bool machineIsTheCopy = status.has_value();
+  if (!status) status = load(PlaceOf(UserFolder(), hive, parts), false);
+  if (machineWide && !machineIsTheCopy && (!status || *status == ERROR_FILE_NOT_FOUND)) status = load(machine, false);
+  if (!status) return ERROR_FILE_NOT_FOUND;
+  if (*status != ERROR_SUCCESS) return *status;
   *result = opened.release();
   LiveKeys().insert(*result);
   return ERROR_SUCCESS;
@@ -352,7 +378,7 @@ LSTATUS RegCloseKey(HKEY key) {
   if (open == nullptr) return ERROR_INVALID_HANDLE;
   LiveKeys().erase(open);
   std::unique_ptr<HKEY__> owned(open);
-  if (owned->dirty && (State().failCommits || !WriteKeyFile(owned->filePath, owned->content))) {
+  if (owned->dirty && !WriteKeyFile(*owned->folder, owned->fileName, owned->content)) {
     return ERROR_CANTWRITE;
   }
   return ERROR_SUCCESS;  // the lock goes with the key
