@@ -1,10 +1,19 @@
 #include "registry_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "hex.h"
 
 namespace platform::registry {
+
+bool NameLess::operator()(const std::string& a, const std::string& b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";

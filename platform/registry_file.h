@@ -32,9 +32,16 @@ Value DwordValue(std::uint32_t value);
 // The integer in up to four bytes, least significant first; missing bytes are 0.
 std::uint32_t DwordFromBytes(const std::uint8_t* data, std::size_t size);
 
+// Value names compare without regard to case, as the registry's do; a name
+// keeps the case it was first written with.
+struct NameLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+using Values = std::map<std::string, Value, NameLess>;
+
 struct KeyFile {
   std::string path;  // "HKEY_LOCAL_MACHINE\Software\..."
-  std::map<std::string, Value> values;
+  Values values;
 };
 
 struct ParseError {
