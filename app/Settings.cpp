@@ -2,6 +2,7 @@
 // integers under one machine-wide registry key.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QScreen>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -86,6 +87,13 @@ void SelectItem(QComboBox& box, std::int32_t index) {
 
 }  // namespace
 
+// Where the window stands when no position is stored and the desktop has not
+// placed it: centred on the screen. An edge stored alone keeps the other here.
+QPoint TForm1::DefaultPlace() const {
+  const QRect screenArea = screen()->availableGeometry();
+  return screenArea.center() - QPoint(width() / 2, height() / 2);
+}
+
 void TForm1::LoadSettings() {
   SettingsKey key;
   // A damaged file is not silently replaced: the start ends with a message
@@ -93,8 +101,11 @@ void TForm1::LoadSettings() {
   if (key.IsDamaged()) throw ERegistryException(platform::registry::LastProblem());
   if (!key.IsOpen()) return;
   if (auto port = key.ReadInteger("ComPort")) SelectItem(*Port, *port - 1);
-  if (auto x = key.ReadInteger("Xpos")) move(*x, y());
-  if (auto y = key.ReadInteger("Ypos")) move(x(), *y);
+  // Each edge applies on its own; one not stored keeps its default place.
+  const QPoint place = DefaultPlace();
+  const auto left = key.ReadInteger("Xpos");
+  if (left) move(*left, place.y());
+  if (auto top = key.ReadInteger("Ypos")) move(left.value_or(place.x()), *top);
   if (auto frequency = key.ReadInteger("Frequency")) SelectItem(*Frequency, *frequency);
   if (auto resetDelay = key.ReadInteger("ResetDelay")) EnableResetDelay->setChecked(*resetDelay != 0);
 }

@@ -66,6 +66,7 @@ class TForm1 : public QWidget, private TStatusControl, private TProgressBar, pri
   void RunMode(const std::string& modeName);
   void OpenWebAddress();
   void LoadSettings();
+  QPoint DefaultPlace() const;
   void SaveSettings();
   void ShowPortDevices();
 
