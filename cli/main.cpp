@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include "Scom.h"
@@ -124,6 +125,10 @@ int main(int argc, char** argv) {
   output.Finish();
   RunWindow = {};
   LogSink = nullptr;
+  // A trace that could not be written is a lost log, not a failed run.
+  if (const int problem = trace.FileHandle.Problem(); options.trace && problem != 0) {
+    std::fprintf(stderr, "usb-corvane: trace %s: %s\n", options.trace->c_str(), std::strerror(problem));
+  }
   if (stopped) {
     const int signal = platform::StopReason();
     std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",

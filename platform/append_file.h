@@ -18,15 +18,19 @@ class AppendFile {
   AppendFile& operator=(const AppendFile&) = delete;
 
   // Creates the file when missing, opens it exclusively and moves to its end.
+  // A pipe without a reader fails at once instead of waiting for one.
   static AppendFile OpenExclusive(const std::string& path);
 
   State state() const { return state_; }
   bool IsNotOpened() const { return state_ == State::NotOpened; }
   bool Write(std::string_view data);
+  // The errno of the open or of the first write that failed; 0 when none did.
+  int Problem() const { return problem_; }
 
  private:
   State state_ = State::NotOpened;
   int fd_ = -1;
+  int problem_ = 0;
 };
 
 }  // namespace platform

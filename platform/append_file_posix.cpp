@@ -13,13 +13,16 @@ AppendFile::~AppendFile() {
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept
-    : state_(std::exchange(other.state_, State::NotOpened)), fd_(std::exchange(other.fd_, -1)) {}
+    : state_(std::exchange(other.state_, State::NotOpened)),
+      fd_(std::exchange(other.fd_, -1)),
+      problem_(std::exchange(other.problem_, 0)) {}
 
 AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     state_ = std::exchange(other.state_, State::NotOpened);
     fd_ = std::exchange(other.fd_, -1);
+    problem_ = std::exchange(other.problem_, 0);
   }
   return *this;
 }
@@ -28,9 +31,15 @@ AppendFile AppendFile::OpenExclusive(const std::string& path) {
   AppendFile file;
   file.state_ = State::Failed;
   // O_APPEND: every write lands at the end, nothing is ever truncated.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return file;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // O_NONBLOCK: a pipe nobody reads fails the open (ENXIO) instead of holding
+  // the run for ever; once open, writes block as usual.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) {
+    file.problem_ = errno;
+    return file;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fcntl(fd, F_SETFL, O_APPEND) != 0) {
+    file.problem_ = errno;
     ::close(fd);
     return file;
   }
@@ -44,7 +53,10 @@ bool AppendFile::Write(std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd_, data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      if (problem_ == 0) problem_ = n < 0 ? errno : EIO;
+      return false;
+    }
     data.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;

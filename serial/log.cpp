@@ -71,20 +71,25 @@ std::string ReceiveRecord(const TSerialPort& port, std::int32_t count) {
 
 std::string DateTimeText(double dateTime) {
   const platform::CivilDateTime civil = platform::DecodeDateTime(dateTime);
-  std::tm tm{};
-  tm.tm_year = civil.year - 1900;
-  tm.tm_mon = civil.month - 1;
-  tm.tm_mday = civil.day;
-  tm.tm_hour = civil.hour;
-  tm.tm_min = civil.minute;
-  tm.tm_sec = civil.second;
-  tm.tm_isdst = -1;
-  char date[64] = {};
-  char time[64] = {};
-  std::strftime(date, sizeof date, "%x", &tm);
+  std::tm given{};
+  given.tm_year = civil.year - 1900;
+  given.tm_mon = civil.month - 1;
+  given.tm_mday = civil.day;
+  given.tm_hour = civil.hour;
+  given.tm_min = civil.minute;
+  given.tm_sec = civil.second;
+  given.tm_isdst = -1;
+  // Through the time zone's own rules and back: the weekday, daylight saving
+  // and the zone's name are filled in, as the locale's formats may show them.
+  const std::time_t instant = std::mktime(&given);
+  std::tm local{};
+  if (instant == static_cast<std::time_t>(-1) || localtime_r(&instant, &local) == nullptr) local = given;
+  char date[128] = {};
+  char time[128] = {};
+  std::strftime(date, sizeof date, "%x", &local);
   std::string text = date;
   if (civil.hour != 0 || civil.minute != 0 || civil.second != 0) {
-    std::strftime(time, sizeof time, "%X", &tm);
+    std::strftime(time, sizeof time, "%X", &local);
     text += ' ';
     text += time;
   }
