@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -83,6 +85,58 @@ TEST_F(CliTest, AdapterPulledOutMidRunIsExplained) {
             "Wait Setting Corvane 3.58MHz.\nFirmware 1.0\nError setting Corvane mode.\n"
             "simulated interface disappeared (was the adapter unplugged?).\n"
             "The simulated interface was set to: mode Corvane, clock 3.58 MHz, no final command.\n");
+}
+
+// A trace that cannot be written costs the log, never the run: the run ends
+// as it would have, and the reason is said on standard error afterwards.
+struct BrokenTrace {
+  const char* name;
+  const char* reason;
+};
+
+class CliBrokenTraceTest : public CliTest, public ::testing::WithParamInterface<BrokenTrace> {};
+
+TEST_P(CliBrokenTraceTest, IsReportedAfterTheRunWithoutChangingItsOutcome) {
+  const std::string name = GetParam().name;
+  QString trace = Path("folder-that-is-missing/trace.log");
+  if (name == "Directory") trace = dir.path();
+  if (name == "FullDevice") trace = "/dev/full";
+  if (name == "PipeWithoutReader") {
+    trace = Path("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(trace).constData(), 0600), 0);
+  }
+  // An interface that refuses the entry: the shortest run that writes a trace.
+  Write("refuses.json", R"({"entry": "15"})");
+  const Outcome run = RunCli({"--mode", "corvane", "--simulate", Path("refuses.json"), "--trace", trace});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "Wait Setting Corvane 3.58MHz.\nError setting Corvane mode.\nThe simulated interface was not configured.\n");
+  EXPECT_EQ(run.err, "usb-corvane: trace " + trace.toStdString() + ": " + GetParam().reason + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Traces, CliBrokenTraceTest,
+                         ::testing::Values(BrokenTrace{"MissingFolder", "No such file or directory"},
+                                           BrokenTrace{"Directory", "Is a directory"},
+                                           BrokenTrace{"FullDevice", "No space left on device"},
+                                           BrokenTrace{"PipeWithoutReader", "No such device or address"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, TracePipeWhoseReaderLeavesIsReportedAndTheRunGoesOn) {
+  const QString trace = Path("fifo");
+  ASSERT_EQ(mkfifo(QFile::encodeName(trace).constData(), 0600), 0);
+  const int reader = ::open(QFile::encodeName(trace).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  QProcess run;
+  run.start(CLI_PROGRAM, {"--mode", "smartmouse", "--simulate", "--trace", trace});
+  // Read the opening header as it comes, then leave.
+  pollfd fd{reader, POLLIN, 0};
+  ASSERT_EQ(::poll(&fd, 1, 10000), 1);
+  char header[64];
+  EXPECT_GT(::read(reader, header, sizeof header), 0);
+  ::close(reader);
+  ASSERT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_EQ(run.readAllStandardError().toStdString(), "usb-corvane: trace " + trace.toStdString() + ": Broken pipe\n");
 }
 
 TEST_F(CliTest, BadArgumentsExitWithTwoAndOpenNothing) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
 
 #include "log.h"
 #include "virtual_time_test.h"
@@ -192,6 +196,34 @@ TEST(DateTimeTextTest, MidnightShowsTheDateAlone) {
   const std::string later = DateTimeText(platform::EncodeDateTime(2026, 12, 9, 0, 0, 1, 0));
   EXPECT_EQ(midnight.find(' '), std::string::npos);
   EXPECT_EQ(later.substr(0, midnight.size() + 1), midnight + " ");
+}
+
+// The opening header in the locale's own forms, with the right weekday and
+// the time zone where the forms show them (en_PH, en_IN).
+TEST(DateTimeTextTest, FollowsTheLocalesFormsWithWeekdayAndZone) {
+  QTemporaryDir locales;
+  for (const char* name : {"en_PH", "en_IN"}) {
+    if (QProcess::execute("localedef", {"-i", name, "-f", "UTF-8", locales.path() + "/" + name + ".UTF-8"}) != 0) {
+      GTEST_SKIP() << "localedef cannot build " << name;
+    }
+  }
+  const std::string savedLocale = std::setlocale(LC_TIME, nullptr);
+  const char* savedZone = std::getenv("TZ");
+  const std::string zone = savedZone != nullptr ? savedZone : "";
+  setenv("LOCPATH", locales.path().toLocal8Bit().constData(), 1);
+  setenv("TZ", "PHT-8", 1);  // eight hours east of UTC, named PHT
+  tzset();
+  const double instant = platform::EncodeDateTime(2026, 12, 9, 18, 30, 15, 0);  // a Wednesday
+  ASSERT_NE(std::setlocale(LC_TIME, "en_PH.UTF-8"), nullptr);
+  EXPECT_EQ(DateTimeText(instant), "Wednesday, 09 December, 2026 06:30:15 PM PHT");
+  ASSERT_NE(std::setlocale(LC_TIME, "en_IN.UTF-8"), nullptr);
+  EXPECT_EQ(DateTimeText(instant), "09/12/26 06:30:15 PM PHT");
+
+  std::setlocale(LC_TIME, savedLocale.c_str());
+  unsetenv("LOCPATH");
+  if (savedZone != nullptr) setenv("TZ", zone.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace

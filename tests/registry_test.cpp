@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "file_size_limit.h"
 #include "registry.h"
 #include "registry_file.h"
 #include "win32.h"
@@ -136,6 +140,116 @@ TEST_F(RegistryApiTest, ValuesLandOnlyWhenTheKeyIsClosed) {
   ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.readAll().contains("\"ComPort\"=dword:00000001"));
+}
+
+// --- the key file on the disk
+
+class KeyFileOnDiskTest : public RegistryApiTest {
+ protected:
+  QString Machine() const { return dir.path() + "/m"; }
+  QString KeyFolder(const QString& base) const { return base + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software"; }
+  QString KeyPath(const QString& base) const { return KeyFolder(base) + "/USB_Corvane.reg"; }
+  static QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  // The six values of one save, `base` to `base` + 5.
+  LSTATUS Save(std::uint32_t base) {
+    HKEY key = nullptr;
+    if (const LSTATUS status = Open(key); status != ERROR_SUCCESS) return status;
+    std::uint32_t value = base;
+    for (const char* name : {"Version", "ComPort", "Xpos", "Ypos", "Frequency", "ResetDelay"}) {
+      const auto dword = platform::registry::DwordValue(value++);
+      RegSetValueExA(key, name, 0, REG_DWORD, dword.data.data(), 4);
+    }
+    return RegCloseKey(key);
+  }
+};
+
+// A full disk (or quota) at every point of writing the new file.
+TEST_F(KeyFileOnDiskTest, SaveOnAFullDiskLeavesTheOldFileByteForByte) {
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  const QByteArray before = Bytes(KeyPath(Machine()));
+  int trials = 0;
+  for (rlim_t room = 0; room < static_cast<rlim_t>(before.size()); ++room, ++trials) {
+    LSTATUS status = ERROR_SUCCESS;
+    {
+      testing_support::FileSizeLimit full(room);
+      status = Save(200);
+    }
+    ASSERT_EQ(status, ERROR_CANTWRITE) << room << " bytes of room";
+    ASSERT_EQ(Bytes(KeyPath(Machine())), before) << room << " bytes of room";
+  }
+  EXPECT_EQ(QDir(KeyFolder(Machine())).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{"USB_Corvane.reg", "USB_Corvane.reg.lock"}));  // no temporary file left
+  RecordProperty("full_disk_trials", trials);
+}
+
+// Links another user plants in a machine-wide folder others may write are
+// never followed: the settings go to the per-user copy instead.
+struct PlantedLink {
+  const char* name;
+  mode_t folderMode;
+  const char* at;  // below the machine folder
+};
+
+class PlantedLinkTest : public KeyFileOnDiskTest, public ::testing::WithParamInterface<PlantedLink> {};
+
+TEST_P(PlantedLinkTest, IsNeverFollowed) {
+  ASSERT_TRUE(QDir().mkpath(KeyFolder(Machine())));
+  ASSERT_EQ(chmod(QFile::encodeName(Machine()).constData(), GetParam().folderMode), 0);
+  const QString victim = dir.path() + "/victim";
+  ASSERT_TRUE(QDir().mkpath(victim + "/Software/Veltra_Software"));
+  {
+    QFile file(victim + "/precious");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious");
+  }
+  const QString at = Machine() + "/" + GetParam().at;
+  if (QString(GetParam().at) == "HKEY_LOCAL_MACHINE") QDir(at).removeRecursively();
+  const QString target = QString(GetParam().at) == "HKEY_LOCAL_MACHINE" ? victim : victim + "/precious";
+  ASSERT_TRUE(QFile::link(target, at));
+
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  EXPECT_EQ(Bytes(victim + "/precious"), "precious");
+  EXPECT_EQ(QDir(victim + "/Software/Veltra_Software").entryList(QDir::Files | QDir::Hidden), QStringList{});
+  EXPECT_TRUE(Bytes(KeyPath(dir.path() + "/u")).contains("\"ComPort\"=dword:00000065"));
+  EXPECT_TRUE(QFileInfo(at).isSymLink());  // left as it was
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, PlantedLinkTest,
+    ::testing::Values(PlantedLink{"KeyFolderInAnyonesFolder", 01777, "HKEY_LOCAL_MACHINE"},
+                      PlantedLink{"KeyFolderInAGroupFolder", 02775, "HKEY_LOCAL_MACHINE"},
+                      PlantedLink{"KeyFile", 01777, "HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane.reg"},
+                      PlantedLink{"LockFile", 01777,
+                                  "HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane.reg.lock"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(KeyFileOnDiskTest, AnotherUsersFolderInAFolderAnyoneMayWriteIsNotTrusted) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can plant a folder of another user";
+  ASSERT_TRUE(QDir().mkpath(Machine() + "/HKEY_LOCAL_MACHINE"));
+  ASSERT_EQ(chmod(QFile::encodeName(Machine()).constData(), 01777), 0);
+  ASSERT_EQ(chown(QFile::encodeName(Machine() + "/HKEY_LOCAL_MACHINE").constData(), 65534, 65534), 0);
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  EXPECT_FALSE(QFile::exists(KeyPath(Machine())));
+  EXPECT_TRUE(QFile::exists(KeyPath(dir.path() + "/u")));
+}
+
+TEST_F(KeyFileOnDiskTest, ValueNamesIgnoreCaseAndKeepTheFirstSpelling) {
+  HKEY key = nullptr;
+  ASSERT_EQ(Open(key), ERROR_SUCCESS);
+  const BYTE one[4] = {1, 0, 0, 0}, two[4] = {2, 0, 0, 0};
+  ASSERT_EQ(RegSetValueExA(key, "ComPort", 0, REG_DWORD, one, 4), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, "COMPORT", 0, REG_DWORD, two, 4), ERROR_SUCCESS);
+  BYTE data[4] = {};
+  DWORD size = sizeof data;
+  EXPECT_EQ(RegQueryValueExA(key, "comport", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+  EXPECT_EQ(data[0], 2);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  const QByteArray text = Bytes(KeyPath(Machine()));
+  EXPECT_EQ(text.toLower().count("comport"), 1) << text.toStdString();
+  EXPECT_TRUE(text.contains("\"ComPort\"=dword:00000002"));
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 // once. The file must always read back whole, as one set of values or the other.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <grp.h>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "registry_file.h"
 
@@ -84,6 +89,40 @@ TEST_F(SettingsCrashTest, TwoProgramsSavingAtOnceLeaveOneWholeFile) {
   EXPECT_EQ(second.readAllStandardOutput().count("saved"), 150);
   const char set = StoredSet();
   EXPECT_TRUE(set == 'A' || set == 'B');
+}
+
+// A machine-wide folder an administrator shares with a group (set-group-ID,
+// 2775): what one member saves, every other member can save over.
+TEST_F(SettingsCrashTest, FolderSharedWithAGroupServesEveryMember) {
+  const group* dialout = getgrnam("dialout");
+  if (geteuid() != 0 || dialout == nullptr || access("/usr/bin/setpriv", X_OK) != 0) {
+    GTEST_SKIP() << "needs root, setpriv and the group dialout";
+  }
+  ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+  ASSERT_TRUE(QDir().mkpath(Machine()));
+  ASSERT_EQ(chown(QFile::encodeName(Machine()).constData(), 0, dialout->gr_gid), 0);
+  ASSERT_EQ(chmod(QFile::encodeName(Machine()).constData(), 02775), 0);
+  ASSERT_EQ(QProcess::execute(SETTINGS_SAVER, {Machine(), User(), "A", "1"}), 0);
+  const QString key = Machine() + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane.reg";
+  for (const QString& path : {Machine() + "/HKEY_LOCAL_MACHINE", key, key + ".lock"}) {
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_gid, dialout->gr_gid) << path.toStdString();
+    EXPECT_NE(info.st_mode & S_IWGRP, 0u) << path.toStdString();
+  }
+
+  // Another member: nobody, with dialout among its groups, from a copy of the
+  // saver it may run.
+  const QString saver = dir.path() + "/settings_saver";
+  ASSERT_TRUE(QFile::copy(SETTINGS_SAVER, saver));
+  ASSERT_EQ(chmod(QFile::encodeName(saver).constData(), 0755), 0);
+  const QString nobodysCopy = dir.path() + "/nobody";
+  EXPECT_EQ(QProcess::execute("/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup",
+                                                   "--groups=" + QString::number(dialout->gr_gid), saver, Machine(),
+                                                   nobodysCopy, "B", "1"}),
+            0);
+  EXPECT_EQ(StoredSet(), 'B');
+  EXPECT_FALSE(QFileInfo::exists(nobodysCopy));  // no private copy was needed
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
+#include <filesystem>
 #include <functional>
 #include <QTest>
 
+#include "file_size_limit.h"
 #include "window_test.h"
 
 namespace {
@@ -39,7 +42,7 @@ TEST_F(SettingsTest, CloseWritesAllSixValuesAndTheNextStartAppliesThem) {
   w.move(123, 77);
   w.close();
   EXPECT_EQ(StoredValues(machineFolder),
-            (std::map<std::string, Value>{{"Version", Dword(10)}, {"ComPort", Dword(16)}, {"Xpos", Dword(123)},
+            (platform::registry::Values{{"Version", Dword(10)}, {"ComPort", Dword(16)}, {"Xpos", Dword(123)},
                                           {"Ypos", Dword(77)}, {"Frequency", Dword(2)}, {"ResetDelay", Dword(0)}}));
   TForm1& again = MakeForm();
   EXPECT_EQ(again.Port->currentText(), "COM16");
@@ -135,6 +138,32 @@ TEST_F(SettingsTest, PositionOffTheDesktopIsAppliedAsStored) {
   EXPECT_EQ(MakeForm().pos(), QPoint(-5000, 9000));
 }
 
+// An edge stored alone moves that edge; the other keeps the default place,
+// centred on the screen.
+TEST_F(SettingsTest, EachEdgeAppliesOnItsOwn) {
+  StoreValues({{"Xpos", Dword(300)}});
+  TForm1& left = MakeForm();
+  const QRect area = left.screen()->availableGeometry();
+  const QPoint centred = area.center() - QPoint(left.width() / 2, left.height() / 2);
+  EXPECT_EQ(left.pos(), QPoint(300, centred.y()));
+  std::filesystem::remove(KeyFilePath(machineFolder));
+  StoreValues({{"Ypos", Dword(40)}});
+  EXPECT_EQ(MakeForm().pos(), QPoint(centred.x(), 40));
+}
+
+// The registry compares names without regard to case: a name written in
+// another case is the same value, and keeps the case it was first written in.
+TEST_F(SettingsTest, NamesInAnotherCaseAreTheSameValues) {
+  StoreValues({{"comport", Dword(2)}, {"RESETDELAY", Dword(0)}});
+  TForm1& w = MakeForm();
+  EXPECT_EQ(w.Port->currentText(), "Com2");
+  EXPECT_FALSE(w.EnableResetDelay->isChecked());
+  w.close();
+  const auto stored = StoredValues(machineFolder);
+  EXPECT_EQ(stored.size(), 6u);
+  EXPECT_EQ(stored.find("ComPort")->first, "comport");
+}
+
 struct BadValueCase {
   const char* name;
   Value value;
@@ -164,19 +193,25 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Failed to get data for 'Frequency'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A disk that fills up while the settings are written.
 TEST_F(SettingsTest, SaveThatCannotBeWrittenIsReportedOnceAndTheWindowStillCloses) {
   StoreValues({{"ComPort", Dword(3)}});
+  const QByteArray before = FileBytes(KeyFilePath(machineFolder));
   TForm1& w = MakeForm();
   w.show();
   w.Port->setCurrentIndex(7);
-  platform::registry::InjectCommitFailure(true);
-  EXPECT_TRUE(w.close());
-  platform::registry::InjectCommitFailure(false);
+  {
+    testing_support::FileSizeLimit full(40);
+    EXPECT_TRUE(w.close());
+  }
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].second, "Failed to set data for 'Version'");
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(terminations, 1);
-  EXPECT_EQ(StoredValues(machineFolder).at("ComPort"), Dword(3));  // the old file stands
+  EXPECT_EQ(FileBytes(KeyFilePath(machineFolder)), before);  // the old file stands, byte for byte
+  EXPECT_EQ(QDir(QFileInfo(QString::fromStdString(KeyFilePath(machineFolder))).absolutePath())
+                .entryList(QDir::Files | QDir::Hidden),
+            (QStringList{"USB_Corvane.reg", "USB_Corvane.reg.lock"}));  // no temporary file left
 }
 
 TEST_F(SettingsTest, RefusedMachineFolderFallsBackToAPerUserCopy) {

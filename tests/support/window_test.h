@@ -88,13 +88,18 @@ class WindowTest : public ::testing::Test {
   }
 
   // The stored values, read back from the file.
-  std::map<std::string, platform::registry::Value> StoredValues(const std::string& base) const {
+  platform::registry::Values StoredValues(const std::string& base) const {
     QFile file(QString::fromStdString(KeyFilePath(base)));
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray text = file.readAll();
     platform::registry::KeyFile key;
     if (platform::registry::ParseKeyFile(std::string_view(text.constData(), text.size()), key)) return {};
     return key.values;
+  }
+
+  static QByteArray FileBytes(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
   QColor StatusColor() const { return form->Status->palette().color(QPalette::Base); }
