@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -162,8 +163,9 @@ std::optional<std::string> KeyFolder::ReadFile(const std::string& name, std::siz
 }
 
 bool KeyFolder::ReplaceFile(const std::string& name, std::string_view text, FileProblem& problem) const {
-  static unsigned counter = 0;
-  const std::string temporary = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(++counter);
+  // Not guessable, so nobody can block a save by taking its name first.
+  static std::mt19937_64 random{std::random_device{}()};
+  const std::string temporary = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(random());
   const int fd = OpenEntry(temporary, O_WRONLY | O_CREAT | O_EXCL, problem);
   if (fd < 0) return false;
   auto failed = [&](int error) {
