@@ -1,7 +1,6 @@
 // usb-corvane: sets the interface from a terminal, a script or a remote
 // machine, with the same run as the window.
 #include <QCoreApplication>
-#include <QFile>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -10,7 +9,6 @@
 #include "Usb_corvaneinterface.h"
 #include "adapter_quirks.h"
 #include "clock.h"
-#include "comm_failure.h"
 #include "corvane_emulator.h"
 #include "interrupts.h"
 #include "log.h"
@@ -23,7 +21,6 @@
 namespace {
 
 constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
-constexpr const char* kOpenFailed = "Could not open comport!";
 
 int UsageFailure(const std::string& message) {
   std::fprintf(stderr, "usb-corvane: %s\nTry 'usb-corvane --help'.\n", message.c_str());
@@ -57,14 +54,6 @@ int ListPorts() {
   return 0;
 }
 
-std::optional<std::string> ReadFile(const std::string& path, std::string& text) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return "cannot read " + path + ": " + file.errorString().toStdString();
-  const QByteArray bytes = file.read(1 << 20);
-  text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  return std::nullopt;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,10 +75,8 @@ int main(int argc, char** argv) {
   if (options.simulate) {
     simulated = emulator::CorvaneEmulator::Create();
     if (options.scenario) {
-      std::string json;
-      if (auto problem = ReadFile(*options.scenario, json)) return UsageFailure("--simulate: " + *problem);
-      if (auto problem = cli::ApplyScenario(json, *simulated)) {
-        return UsageFailure("--simulate " + *options.scenario + ": " + *problem);
+      if (auto problem = emulator::LoadScenarioFile(*options.scenario, *simulated)) {
+        return UsageFailure("--simulate: " + *problem);
       }
     }
     platform::ports::UseMachinePorts(false);
@@ -111,8 +98,6 @@ int main(int argc, char** argv) {
   }
 
   cli::TerminalOutput output(stdout, isatty(STDOUT_FILENO) != 0, options.resetDelay);
-  bool openFailed = false;
-  output.onText = [&](const std::string& text) { openFailed = openFailed || text == kOpenFailed; };
   RunWindow = {&output, &output};
   bool done = false;
   bool stopped = false;
@@ -137,10 +122,7 @@ int main(int argc, char** argv) {
   }
 
   // Why the port did not open, or that the device went away mid-run.
-  const auto& failure = platform::comm::LastFailure();
-  if (!done && (openFailed || platform::comm::LineLost(failure))) {
-    std::printf("%s\n", platform::comm::Explain(failure).c_str());
-  }
-  if (simulated) std::printf("%s\n", cli::DescribeDevice(*simulated).c_str());
+  if (const std::string why = LastRunOutcome().Explanation(); !why.empty()) std::printf("%s\n", why.c_str());
+  if (simulated) std::printf("%s\n", emulator::DescribeDevice(*simulated).c_str());
   return done ? 0 : 1;
 }

@@ -20,7 +20,6 @@ TerminalOutput::TerminalOutput(std::FILE* out, bool terminal, bool resetDelay)
 TerminalOutput::~TerminalOutput() { Finish(); }
 
 void TerminalOutput::SetText(const std::string& text) {
-  if (onText) onText(text);
   Finish();
   text_ = text;
   if (terminal_) {

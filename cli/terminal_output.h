@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
 #include "Usb_corvaneinterface.h"
@@ -23,9 +22,6 @@ class TerminalOutput final : public TStatusControl, public TProgressBar, public 
   int Position() const override { return position_; }
   void SetPosition(int position) override;
   bool Ticked() const override { return resetDelay_; }
-
-  // Called with every text as it is set, before it is shown.
-  std::function<void(const std::string&)> onText;
 
   // Ends the line being drawn.
   void Finish();

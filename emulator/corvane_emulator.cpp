@@ -28,6 +28,9 @@ std::size_t CommandLength(Command command) {
 platform::MonoTime Now() { return platform::CurrentClock().Now(); }
 
 constexpr const char* kDescription = "simulated interface";
+// A group the program surely does not run in, and the type bits of a device.
+constexpr unsigned kSimulatedGroup = 0xFFFFFF00u;
+constexpr unsigned kCharacterDevice = 0020000;
 
 // Failures carry the errno the kernel would give, so they are explained as a
 // real device's are.
@@ -63,6 +66,13 @@ std::optional<Fault> FaultFromName(std::string_view name) {
   for (const auto& entry : kFaultNames) {
     if (name == entry.name) return entry.fault;
   }
+  return std::nullopt;
+}
+
+std::optional<OpenRefusal> OpenRefusalFromName(std::string_view name) {
+  if (name == "missing") return OpenRefusal::Missing;
+  if (name == "permission") return OpenRefusal::Permission;
+  if (name == "in-use") return OpenRefusal::InUse;
   return std::nullopt;
 }
 
@@ -200,8 +210,21 @@ std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open() {
     Fail(EBUSY, "open");
     return nullptr;
   }
-  if (Unplugged() || FailsAt(OpenStep::CreateFile)) {
+  if (Unplugged() || FailsAt(OpenStep::CreateFile) || refusal_ == OpenRefusal::Missing) {
     Fail(ENOENT, "open");
+    return nullptr;
+  }
+  if (refusal_) {
+    // As a device of root's and the group dialout, mode 0660, would refuse a
+    // user outside the group; or as one another program holds.
+    platform::comm::CommFailure refused(*refusal_ == OpenRefusal::Permission ? EACCES : EBUSY, "open", kDescription);
+    if (*refusal_ == OpenRefusal::Permission) {
+      refused.access = platform::comm::DeviceAccess{0, kSimulatedGroup, kCharacterDevice | 0660, "root", "dialout"};
+    } else {
+      refused.holder = 4242;
+      refused.holderName = "minicom";
+    }
+    platform::comm::Fail(std::move(refused));
     return nullptr;
   }
   const platform::MonoTime now = Now();

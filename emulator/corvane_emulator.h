@@ -23,6 +23,11 @@ enum class Command { Entry, Version, Mode, ResetDelay, Final };
 // The configuration steps of opening a port, any of which a test can fail.
 enum class OpenStep { CreateFile, SetCommTimeouts, SetupComm, GetCommState, SetCommState };
 
+// How the port can refuse to open, so that what the program says of each can
+// be seen without hardware: "missing", "permission", "in-use".
+enum class OpenRefusal { Missing, Permission, InUse };
+std::optional<OpenRefusal> OpenRefusalFromName(std::string_view name);
+
 // The ways the interface can misbehave at a step of the dialogue, named once
 // for the fault table, the JSON scenarios and the tests.
 enum class Fault {
@@ -89,6 +94,7 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   // Bytes already waiting in the driver when the port is opened.
   Bytes pendingAtOpen;
   void FailOpenAt(OpenStep step) { failOpenAt_ = step; }
+  void RefuseOpen(OpenRefusal how) { refusal_ = how; }
   void ClearOpenFailure() { failOpenAt_.reset(); }
   ReplyRule& Rule(Command command) { return commandRules_[command]; }
   // A rule for one exact command text, as sent (e.g. 2A 42 81); it wins over
@@ -152,6 +158,7 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   std::optional<platform::Millis> cardFor_;
   std::optional<platform::MonoTime> cardOutAt_;
   std::optional<OpenStep> failOpenAt_;
+  std::optional<OpenRefusal> refusal_;
   std::map<Command, ReplyRule> commandRules_;
   // Shortest first, then bytewise; an explicit order also keeps GCC 12's
   // false -Wstringop-overread on vector comparisons at -O3 away.

@@ -20,6 +20,17 @@ RunState& Run() {
   return state;
 }
 
+TRunOutcome& Outcome() {
+  static TRunOutcome outcome;
+  return outcome;
+}
+
+// The port's failure counts only when the line went away under the run.
+platform::comm::CommFailure LostLine() {
+  const auto& failure = platform::comm::LastFailure();
+  return platform::comm::LineLost(failure) ? failure : platform::comm::CommFailure{};
+}
+
 // Marks a run active for its lifetime and closes the port on every way out,
 // so a failed run never leaves the port held for the next one.
 class ActiveRun {
@@ -119,6 +130,13 @@ std::string ModeClockCommand(const std::string& modeName, const std::string& clo
 
 std::string ResetDelayCommand(bool enabled) { return enabled ? "2A 44 00" : "2A 44 01"; }
 
+std::string TRunOutcome::Explanation() const {
+  if (result == Result::PortNotOpened || platform::comm::LineLost(failure)) return platform::comm::Explain(failure);
+  return {};
+}
+
+const TRunOutcome& LastRunOutcome() { return Outcome(); }
+
 bool InterfaceRunActive() { return Run().phase != RunPhase::Idle; }
 
 bool RequestInterfaceRunStop() {
@@ -132,14 +150,18 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
   // A start from a handler nested in a run's wait touches nothing.
   if (InterfaceRunActive()) return false;
   ActiveRun run;
+  Outcome() = {};
+  platform::comm::ClearLastFailure();
 
   auto fail = [&] {
+    Outcome() = {TRunOutcome::Result::NotAcknowledged, LostLine()};
     StatusControl.SetText("Error setting " + ModeName + " mode.");
     StatusControl.SetColor(clRed);
     return false;
   };
 
   if (!SerialPort.Open(PortNumber, 9600, 8, ONESTOPBIT, NOPARITY, false)) {
+    Outcome() = {TRunOutcome::Result::PortNotOpened, platform::comm::LastFailure()};
     StatusControl.SetText("Could not open comport!");
     StatusControl.SetColor(clRed);
     return false;
@@ -159,10 +181,16 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
     for (int i = 0; i < Tries; ++i) {
       if (waitAndLook(clYellow) || waitAndLook(clRed)) break;
     }
-    if (run.StopRequested() || !SerialPort.CarrierDetect()) return false;
+    if (run.StopRequested() || !SerialPort.CarrierDetect()) {
+      Outcome() = {TRunOutcome::Result::CardNotRemoved, LostLine()};
+      return false;
+    }
     StatusControl.SetColor(StatusControl.ButtonFace());
     TimedWait.Delay(500);
-    if (run.StopRequested()) return false;
+    if (run.StopRequested()) {
+      Outcome() = {TRunOutcome::Result::CardNotRemoved, LostLine()};
+      return false;
+    }
   }
   run.Enter(RunPhase::Dialogue);
 
@@ -185,6 +213,7 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
   StepProgress();
   TimedWait.Delay(500);
 
+  Outcome() = {TRunOutcome::Result::Succeeded, {}};
   StatusControl.SetText(ModeName + " " + ClockText + "MHz set successfully");
   StatusControl.SetColor(clLime);
   return true;

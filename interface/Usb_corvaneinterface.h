@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "comm_failure.h"
 #include "win32.h"
 
 struct TColor {
@@ -65,6 +66,19 @@ std::string ResetDelayCommand(bool enabled);
 
 bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText, int Tries,
                       DWORD PortNumber, TStatusControl& StatusControl);
+
+// How the last run ended, for a caller that says more than the status line:
+// the command line's explanation, the window's tool tip.
+struct TRunOutcome {
+  enum class Result { None, Succeeded, PortNotOpened, CardNotRemoved, NotAcknowledged };
+  Result result = Result::None;  // None while a run goes on, or when it was stopped
+  platform::comm::CommFailure failure;  // why the port did not open, or that it went away mid-run
+
+  // What went wrong with the port and what would help; empty when the port
+  // is not to blame.
+  std::string Explanation() const;
+};
+const TRunOutcome& LastRunOutcome();
 
 // True while a run is in progress (a second start is then refused).
 bool InterfaceRunActive();

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScenarioTest, AppliesEveryKey) {
   auto device = emulator::CorvaneEmulator::Create();
-  const auto problem = cli::ApplyScenario(
+  const auto problem = emulator::ApplyScenario(
       R"({"entry": "06 01", "version": [2, 7], "card": 1500, "pending": "0102",
           "replies": {"2A 42 81": "2A 42 81 15", "2A 44": "2A 44 00 06 06"}, "delays": {"2A 41": 300},
           "unplug": "2A 43"})",
@@ -99,14 +99,14 @@ class BadScenarioTest : public ::testing::TestWithParam<ScenarioCase> {};
 
 TEST_P(BadScenarioTest, NamesWhatIsWrong) {
   auto device = emulator::CorvaneEmulator::Create();
-  EXPECT_EQ(cli::ApplyScenario(GetParam().json, *device).value_or("accepted"), GetParam().message);
+  EXPECT_EQ(emulator::ApplyScenario(GetParam().json, *device).value_or("accepted"), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadScenarioTest,
     ::testing::Values(
         ScenarioCase{R"({"colour": 1})",
-                     "unknown key \"colour\" (known: entry, version, card, pending, replies, delays, faults, unplug)"},
+                     "unknown key \"colour\" (known: entry, version, card, pending, replies, delays, faults, unplug, open)"},
         ScenarioCase{R"({"entry": "6"})", "\"entry\" must be hex text such as \"06\""},
         ScenarioCase{R"({"version": [1]})", "\"version\" must be [major, minor], each 0 to 255"},
         ScenarioCase{R"({"version": [1, 256]})", "\"version\" must be [major, minor], each 0 to 255"},
@@ -122,6 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScenarioCase{R"({"faults": {"entry": "gone"}})",
                      "\"faults\": the fault of entry must be one of: silence, wrong-byte, late-byte, surplus, short, "
                      "unplugged, unplugged-in-reply, write-failure"},
+        ScenarioCase{R"({"open": "busy"})", "\"open\" must be one of: missing, permission, in-use"},
         ScenarioCase{R"([1, 2])", "the scenario must be a JSON object"},
         ScenarioCase{R"({"entry": )", "not valid JSON at offset 10: unterminated object"}));
 

@@ -11,6 +11,16 @@
 
 namespace platform::comm {
 
+// Who may use a device, as the system said when it refused the program.
+struct DeviceAccess {
+  unsigned owner = 0;
+  unsigned group = 0;
+  unsigned mode = 0;  // the file's type and permission bits, as stat gives them
+  std::string ownerName;  // empty when the user has no name
+  std::string groupName;
+  friend bool operator==(const DeviceAccess&, const DeviceAccess&) = default;
+};
+
 struct CommFailure {
   CommFailure() = default;
   CommFailure(int error, std::string what, std::string path = {})
@@ -24,6 +34,7 @@ struct CommFailure {
   std::optional<long> holder;  // a process seen holding the device
   std::string holderName;
   std::string lockFile;    // the lock file that names the holder
+  std::optional<DeviceAccess> access;  // the device's owner and mode, when it was looked at
   friend bool operator==(const CommFailure&, const CommFailure&) = default;
 };
 

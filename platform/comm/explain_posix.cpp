@@ -40,38 +40,44 @@ std::string NoSuchDevice(const CommFailure& f) {
          " on this machine; usb-corvane --list-ports lists the numbers.";
 }
 
-std::string NotSerial(const CommFailure& f) {
+// The device's owner and mode as recorded with the failure, else as they are now.
+std::optional<DeviceAccess> AccessOf(const CommFailure& f) {
+  if (f.access) return f.access;
   struct stat info {};
-  const std::string what = Sys().Stat(f.device.c_str(), &info) == 0 ? KindOfFile(info.st_mode) : "no terminal";
-  return f.device + " is not a serial device: it is " + what + ".";
+  if (Sys().Stat(f.device.c_str(), &info) != 0) return std::nullopt;
+  DeviceAccess access{info.st_uid, info.st_gid, info.st_mode, {}, {}};
+  if (const auto user = Sys().UserName(info.st_uid)) access.ownerName = *user;
+  if (const auto group = Sys().GroupName(info.st_gid)) access.groupName = *group;
+  return access;
+}
+
+std::string NotSerial(const CommFailure& f) {
+  const auto access = AccessOf(f);
+  return f.device + " is not a serial device: it is " + (access ? KindOfFile(access->mode) : "no terminal") + ".";
 }
 
 std::string PermissionDenied(const CommFailure& f) {
   const std::string where = Where(f);
-  struct stat info {};
-  if (Sys().Stat(f.device.c_str(), &info) != 0) {
-    return "Permission denied on " + where + ".";
-  }
-  const auto group = Sys().GroupName(info.st_gid);
-  const std::string groupName = group ? *group : std::to_string(info.st_gid);
-  const bool groupMayUse = (info.st_mode & S_IRGRP) != 0 && (info.st_mode & S_IWGRP) != 0;
+  const auto access = AccessOf(f);
+  if (!access) return "Permission denied on " + where + ".";
+  const std::string groupName = access->groupName.empty() ? std::to_string(access->group) : access->groupName;
+  const bool groupMayUse = (access->mode & S_IRGRP) != 0 && (access->mode & S_IWGRP) != 0;
   // Joining root's group to reach a device is never the advice to give.
-  if (groupMayUse && info.st_gid != 0) {
-    if (Sys().ProcessInGroup(info.st_gid)) {
+  if (groupMayUse && access->group != 0) {
+    if (Sys().ProcessInGroup(access->group)) {
       return "Permission denied on " + where + ", although this program runs in its group '" + groupName +
              "': a security module or an access list refuses it.";
     }
-    if (Sys().UserListedInGroup(info.st_gid)) {
+    if (Sys().UserListedInGroup(access->group)) {
       return "Permission denied on " + where + ": your user was added to the group '" + groupName +
              "' after this session began; log out and in again.";
     }
     return "Permission denied on " + where + ": members of the group '" + groupName +
            "' may use it; join it with: sudo usermod -aG " + groupName + " $USER, then log in again.";
   }
-  const auto user = Sys().UserName(info.st_uid);
-  const std::string owner = user ? *user : "user " + std::to_string(info.st_uid);
+  const std::string owner = access->ownerName.empty() ? "user " + std::to_string(access->owner) : access->ownerName;
   return "Permission denied on " + where + ": it belongs to " + owner + " and the group '" + groupName +
-         "' with mode " + ModeText(info.st_mode) + ", so no group of yours may use it. A udev rule can give it "
+         "' with mode " + ModeText(access->mode) + ", so no group of yours may use it. A udev rule can give it "
          "to the group dialout with mode 0660 (see the README), or run as root.";
 }
 

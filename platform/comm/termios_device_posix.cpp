@@ -336,7 +336,7 @@ BOOL InUse(CommFailure failure, const std::optional<comm::Holder>& holder) {
 }
 
 std::unique_ptr<CommDevice> OpenDevice(const std::string& path) {
-  const CommFailure failure{0, "open", path};
+  CommFailure failure{0, "open", path};
   auto fail = [&](int systemError) {
     CommFailure f = failure;
     f.systemError = systemError;
@@ -346,6 +346,10 @@ std::unique_ptr<CommDevice> OpenDevice(const std::string& path) {
   if (path.size() >= PATH_MAX) return fail(ENAMETOOLONG);
   struct stat info {};
   if (Sys().Stat(path.c_str(), &info) != 0) return fail(errno);
+  // Who may use it, as it is now: a later failure is explained by it.
+  failure.access = comm::DeviceAccess{info.st_uid, info.st_gid, info.st_mode, {}, {}};
+  if (const auto user = Sys().UserName(info.st_uid)) failure.access->ownerName = *user;
+  if (const auto group = Sys().GroupName(info.st_gid)) failure.access->groupName = *group;
   // Only a device is opened: a folder, a file or a pipe is no serial port.
   if (!S_ISCHR(info.st_mode)) return fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTTY);
   // A live lock file is never touched, and the device not opened at all.

@@ -1,30 +1,26 @@
 #include "scenario.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "hex.h"
 
-namespace cli {
+namespace emulator {
 namespace {
-
-using emulator::Bytes;
-using emulator::Command;
-using emulator::CorvaneEmulator;
-using emulator::ReplyRule;
 
 // A command text as sent ("2A 42 81") or its first two bytes ("2A 42").
 std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
   const auto key = ParseHexText(keyText.toStdString());
-  if (!key || !emulator::CommandOfBytes(*key) || key->size() > 3) {
+  if (!key || !CommandOfBytes(*key) || key->size() > 3) {
     // Appended piecewise: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary.
     std::string problem = "'";
     problem += keyText.toStdString();
     problem += "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
     return problem;
   }
-  rule = key->size() == 2 ? &device.Rule(*emulator::CommandOfBytes(*key)) : &device.RuleForBytes(*key);
+  rule = key->size() == 2 ? &device.Rule(*CommandOfBytes(*key)) : &device.RuleForBytes(*key);
   return std::nullopt;
 }
 
@@ -106,26 +102,41 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
         const std::string step = entry.key().toStdString();
         const auto bytes = ParseHexText(step);
         const auto command = step == "entry" ? std::optional<Command>(Command::Entry)
-                             : bytes && bytes->size() == 2 ? emulator::CommandOfBytes(*bytes)
+                             : bytes && bytes->size() == 2 ? CommandOfBytes(*bytes)
                                                            : std::nullopt;
         if (!command) return "\"faults\": '" + step + "' is not a step (entry, 2A 41, 2A 42, 2A 44, 2A 43)";
-        const auto fault = entry.value().isString() ? emulator::FaultFromName(entry.value().toString().toStdString())
+        const auto fault = entry.value().isString() ? FaultFromName(entry.value().toString().toStdString())
                                                     : std::nullopt;
         if (!fault) {
           std::string names;
-          for (emulator::Fault known : emulator::kAllFaults) names += std::string(names.empty() ? "" : ", ") + emulator::FaultName(known);
+          for (Fault known : kAllFaults) names += std::string(names.empty() ? "" : ", ") + FaultName(known);
           return "\"faults\": the fault of " + step + " must be one of: " + names;
         }
         device.Inject(*command, *fault);
       }
+    } else if (key == "open") {
+      const auto refusal = value.isString() ? OpenRefusalFromName(value.toString().toStdString())
+                                            : std::nullopt;
+      if (!refusal) return bad("one of: missing, permission, in-use");
+      device.RefuseOpen(*refusal);
     } else if (key == "unplug") {
       const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
-      const auto command = bytes ? emulator::CommandOfBytes(*bytes) : std::nullopt;
+      const auto command = bytes ? CommandOfBytes(*bytes) : std::nullopt;
       if (!command) return bad("a command text such as \"2A 44\"");
       device.UnplugFrom(*command);
     } else {
-      return "unknown key \"" + key + "\" (known: entry, version, card, pending, replies, delays, faults, unplug)";
+      return "unknown key \"" + key + "\" (known: entry, version, card, pending, replies, delays, faults, unplug, open)";
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return "cannot read " + path + ": " + file.errorString().toStdString();
+  const QByteArray bytes = file.read(1 << 20);
+  if (auto problem = ApplyScenario(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), device)) {
+    return path + ": " + *problem;
   }
   return std::nullopt;
 }
@@ -144,4 +155,4 @@ std::string DescribeDevice(const CorvaneEmulator& device) {
   return text;
 }
 
-}  // namespace cli
+}  // namespace emulator
