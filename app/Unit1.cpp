@@ -3,9 +3,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <cstdio>
 #include <map>
+#include <optional>
 
 #include "Scom.h"
+#include "corvane_emulator.h"
+#include "log.h"
+#include "scenario.h"
+#include "window_options.h"
 #include "error_box.h"
 #include "message_pump.h"
 #include "port_box.h"
@@ -20,6 +26,7 @@ std::string WebAddress = "https://www.veltra-software.example/";
 namespace {
 
 constexpr int kCardTries = 30;
+constexpr unsigned kPortCount = 16;  // "Com1" ... "COM16"
 
 QColor ToQColor(TColor c) { return QColor(c.red, c.green, c.blue); }
 
@@ -130,6 +137,12 @@ void TForm1::RunMode(const std::string& modeName) {
     }
   } reenable{this};
   SetInterfaceMode(modeName, clockText, kCardTries, portNumber, *this);
+  // Why the port did not open, or went away: where the user looks, and on
+  // standard error for one who started the window from a terminal. A run
+  // with nothing to explain clears it.
+  const std::string why = LastRunOutcome().Explanation();
+  Status->setToolTip(QString::fromStdString(why));
+  if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
   if (closePending_) {
     closePending_ = false;
     close();
@@ -212,7 +225,29 @@ int TForm1::Position() const { return ProgressBar1->value(); }
 void TForm1::SetPosition(int position) { ProgressBar1->setValue(position); }
 bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
 
-int RunProgram(QApplication& application) {
+namespace {
+
+// Every number of the list, and a typed name (0), opens the one simulated
+// interface; the tool tips then say so.
+std::optional<std::string> Simulate(const WindowOptions& options) {
+  auto device = emulator::CorvaneEmulator::Create();
+  if (options.scenario) {
+    if (auto problem = emulator::LoadScenarioFile(*options.scenario, *device)) return "--simulate: " + *problem;
+  }
+  platform::ports::UseMachinePorts(false);
+  for (unsigned number = 0; number <= kPortCount; ++number) platform::ports::MapEndpoint(number, device);
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunProgram(QApplication& application, const WindowOptions& options) {
+  if (options.simulate) {
+    if (auto problem = Simulate(options)) {
+      std::fprintf(stderr, "usb-corvane-config: %s\n", problem->c_str());
+      return 2;
+    }
+  }
   platform::QtMessagePump pump;
   platform::ScopedPump usePump(pump);
   std::unique_ptr<TForm1> form;
@@ -227,8 +262,12 @@ int RunProgram(QApplication& application) {
   }
   Form1 = form.get();
   TQuitOnSignals quitOnSignals([&form] { form->close(); });
+  // After the window's construction, which switches the traffic log off.
+  std::optional<TTrace> trace;
+  if (options.trace) trace.emplace(*options.trace);
   form->show();
   application.exec();
   Form1 = nullptr;
+  if (trace && !trace->Problem().empty()) std::fprintf(stderr, "usb-corvane-config: %s\n", trace->Problem().c_str());
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Usb_corvaneinterface.h"
+#include "window_options.h"
 
 namespace Ui {
 class TForm1;
@@ -91,5 +92,6 @@ int ItemIndex(const QComboBox& box);
 extern TForm1* Form1;
 extern std::string WebAddress;
 
-// Creates the window, runs the message loop and returns the exit code (0).
-int RunProgram(QApplication& application);
+// Creates the window, runs the message loop and returns the exit code: 0, or
+// 2 for a scenario that cannot be used.
+int RunProgram(QApplication& application, const WindowOptions& options = {});

@@ -1,8 +1,21 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "Unit1.h"
+#include "window_options.h"
 
 int main(int argc, char** argv) {
+  // Read before the application starts, so --help and --version need no display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const auto parsed = ParseWindowOptions(arguments, USB_CORVANE_VERSION);
+  if (const auto* exit = std::get_if<WindowExit>(&parsed)) {
+    std::fputs(exit->out.c_str(), stdout);
+    std::fputs(exit->err.c_str(), stderr);
+    return exit->status;
+  }
   QApplication application(argc, argv);
-  return RunProgram(application);
+  // Desktops match the running window to its desktop entry by this name.
+  QGuiApplication::setDesktopFileName("com.veltra_software.usb_corvane_config");
+  return RunProgram(application, std::get<WindowOptions>(parsed));
 }

@@ -86,16 +86,8 @@ int main(int argc, char** argv) {
     platform::ports::MapDevice(port, *options.device);
   }
 
-  TTrafficLog trace;
-  if (options.trace) {
-    trace.Enabled = true;
-    trace.TimeStamps = true;
-    trace.FileName = *options.trace;
-    trace.StartTime = platform::CurrentClock().LocalDateTime();
-    SerialPort.LogHex = true;
-    SerialPort.LogTraffic = true;
-    LogSink = &trace;
-  }
+  std::optional<TTrace> trace;
+  if (options.trace) trace.emplace(*options.trace);
 
   cli::TerminalOutput output(stdout, isatty(STDOUT_FILENO) != 0, options.resetDelay);
   RunWindow = {&output, &output};
@@ -109,11 +101,9 @@ int main(int argc, char** argv) {
   }
   output.Finish();
   RunWindow = {};
-  LogSink = nullptr;
   // A trace that could not be written is a lost log, not a failed run.
-  if (const int problem = trace.FileHandle.Problem(); options.trace && problem != 0) {
-    std::fprintf(stderr, "usb-corvane: trace %s: %s\n", options.trace->c_str(), std::strerror(problem));
-  }
+  if (trace && !trace->Problem().empty()) std::fprintf(stderr, "usb-corvane: %s\n", trace->Problem().c_str());
+  trace.reset();
   if (stopped) {
     const int signal = platform::StopReason();
     std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",

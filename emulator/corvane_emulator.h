@@ -94,7 +94,7 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   // Bytes already waiting in the driver when the port is opened.
   Bytes pendingAtOpen;
   void FailOpenAt(OpenStep step) { failOpenAt_ = step; }
-  void RefuseOpen(OpenRefusal how) { refusal_ = how; }
+  void RefuseOpen(std::optional<OpenRefusal> how) { refusal_ = how; }
   void ClearOpenFailure() { failOpenAt_.reset(); }
   ReplyRule& Rule(Command command) { return commandRules_[command]; }
   // A rule for one exact command text, as sent (e.g. 2A 42 81); it wins over

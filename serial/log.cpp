@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 #include "Scom.h"
@@ -110,4 +111,24 @@ void TTrafficLog::WriteRecord(std::string record) {
     InsertAtFirst(record, "\n<", std::string(9, ' '));
   }
   FileHandle.Write(record);
+}
+
+TTrace::TTrace(std::string path) {
+  log_.Enabled = true;
+  log_.TimeStamps = true;
+  log_.FileName = std::move(path);
+  log_.StartTime = platform::CurrentClock().LocalDateTime();
+  SerialPort.LogHex = true;
+  SerialPort.LogTraffic = true;
+  LogSink = &log_;
+}
+
+TTrace::~TTrace() {
+  if (LogSink == &log_) LogSink = nullptr;
+  SerialPort.LogTraffic = false;
+}
+
+std::string TTrace::Problem() const {
+  const int problem = log_.FileHandle.Problem();
+  return problem == 0 ? std::string() : "trace " + log_.FileName + ": " + std::strerror(problem);
 }

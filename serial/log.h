@@ -30,3 +30,20 @@ std::string ReceiveRecord(const TSerialPort& port, std::int32_t count);
 std::string DateTimeText(double dateTime);
 
 extern TTrafficLog* LogSink;
+
+// A trace of the serial traffic into `path`, time-stamped, hex, attached to
+// SerialPort for the lifetime of the object (the command line's and the
+// window's --trace).
+class TTrace {
+ public:
+  explicit TTrace(std::string path);
+  ~TTrace();
+  TTrace(const TTrace&) = delete;
+  TTrace& operator=(const TTrace&) = delete;
+
+  // Why the trace could not be opened or written, in words; empty when it could.
+  std::string Problem() const;
+
+ private:
+  TTrafficLog log_;
+};

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <csignal>
 
+#include "scenario.h"
+#include "window_options.h"
 #include "window_test.h"
 
 namespace {
@@ -358,5 +360,133 @@ TEST_P(QuitSignalTest, ClosesTheWindowTheNormalWay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT));
+
+// --- whole runs in the window, pressed as a user presses the buttons
+
+class WindowRunTest : public WindowTest {};
+
+TEST_F(WindowRunTest, SpaceOnTheFocusedCorvaneButtonRunsItToSuccess) {
+  TForm1& w = MakeForm();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ASSERT_EQ(QApplication::focusWidget(), w.CorvaneButton);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(w.Status->text(), "Corvane 3.58MHz set successfully");
+  EXPECT_EQ(StatusColor(), QColor(0, 255, 0));
+  EXPECT_EQ(w.ProgressBar1->value(), 15);
+  EXPECT_FALSE(device->isOpen());
+  EXPECT_TRUE(w.Status->toolTip().isEmpty());
+}
+
+// A card in the slot: the line blinks yellow and red every 500 ms until the
+// card is out, then the dialogue runs.
+TEST_F(WindowRunTest, CardInTheSlotBlinksYellowAndRedThenTheDialogueRuns) {
+  device->InsertCard(2400_ms);
+  TForm1& w = MakeForm();
+  std::vector<QColor> seen;
+  for (int ms = 250; ms <= 2750; ms += 500) {
+    clock.At(clock.Start() + std::chrono::milliseconds(ms), [&] { seen.push_back(StatusColor()); });
+  }
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  const QColor yellow(255, 255, 0), red(255, 0, 0), face = w.palette().color(QPalette::Button);
+  EXPECT_EQ(seen, (std::vector<QColor>{yellow, red, yellow, red, yellow, face}));
+  EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
+}
+
+struct WindowFailure {
+  const char* name;
+  emulator::Command step;
+  emulator::Fault fault;
+  int progress;
+  const char* toolTip;  // the explanation, when the port is to blame
+};
+
+class WindowFailureTest : public WindowTest, public ::testing::WithParamInterface<WindowFailure> {};
+
+TEST_P(WindowFailureTest, ShowsTheFailureOnRedWhereTheRunStopped) {
+  device->Inject(GetParam().step, GetParam().fault);
+  TForm1& w = MakeForm();
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "Error setting SmartMouse mode.");
+  EXPECT_EQ(StatusColor(), QColor(255, 0, 0));
+  EXPECT_EQ(w.ProgressBar1->value(), GetParam().progress);
+  EXPECT_EQ(w.Status->toolTip().toStdString(), GetParam().toolTip);
+  EXPECT_TRUE(w.SmartMouseButton->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, WindowFailureTest,
+    ::testing::Values(
+        WindowFailure{"EntrySilent", emulator::Command::Entry, emulator::Fault::Silence, 11, ""},
+        WindowFailure{"VersionWrong", emulator::Command::Version, emulator::Fault::WrongByte, 11, ""},
+        WindowFailure{"ModeShort", emulator::Command::Mode, emulator::Fault::Short, 12, ""},
+        WindowFailure{"ResetDelayLate", emulator::Command::ResetDelay, emulator::Fault::LateByte, 13, ""},
+        WindowFailure{"UnpluggedAtTheMode", emulator::Command::Mode, emulator::Fault::UnpluggedInReply, 12,
+                      "simulated interface disappeared (was the adapter unplugged?)."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The reason a port did not open is where the user looks, until a run
+// succeeds.
+TEST_F(WindowRunTest, OpenFailureIsExplainedInTheToolTipUntilARunSucceeds) {
+  device->RefuseOpen(emulator::OpenRefusal::Permission);
+  TForm1& w = MakeForm();
+  w.ProgressBar1->setValue(4);
+  QTest::mouseClick(w.CorvaneButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "Could not open comport!");
+  EXPECT_EQ(StatusColor(), QColor(255, 0, 0));
+  EXPECT_EQ(w.ProgressBar1->value(), 4);
+  EXPECT_EQ(w.Status->toolTip(), "Permission denied on simulated interface: members of the group 'dialout' may use "
+                                 "it; join it with: sudo usermod -aG dialout $USER, then log in again.");
+  device->RefuseOpen(std::nullopt);
+  QTest::mouseClick(w.CorvaneButton, Qt::LeftButton);
+  EXPECT_EQ(w.Status->text(), "Corvane 3.58MHz set successfully");
+  EXPECT_TRUE(w.Status->toolTip().isEmpty());
+}
+
+// --simulate: every port of the list opens the simulated interface, which
+// the scenario makes misbehave; the tool tips say so.
+TEST_F(WindowRunTest, SimulateOptionPutsTheScenarioBehindEveryPort) {
+  const QString scenario = folder.path() + "/in-use.json";
+  {
+    QFile file(scenario);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"open": "in-use"})");
+  }
+  platform::ports::UnmapAll();
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  QString status, tip, portTip;
+  QTimer::singleShot(0, [&] {
+    Form1->Port->setCurrentIndex(15);
+    Form1->Port->showPopup();
+    portTip = Form1->Port->itemData(15, Qt::ToolTipRole).toString();
+    Form1->Port->hidePopup();
+    QTest::mouseClick(Form1->SmartMouseButton, Qt::LeftButton);
+    status = Form1->Status->text();
+    tip = Form1->Status->toolTip();
+    Form1->close();
+  });
+  EXPECT_EQ(RunProgram(*app, WindowOptions{true, scenario.toStdString(), std::nullopt}), 0);
+  EXPECT_EQ(status, "Could not open comport!");
+  EXPECT_EQ(tip, "simulated interface is in use by another program: minicom (process 4242).");
+  EXPECT_EQ(portTip, "simulated interface");
+}
+
+TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
+  auto parse = [](QStringList args) { return ParseWindowOptions(QStringList{"usb-corvane-config"} + args, "1.0.0"); };
+  const auto plain = std::get<WindowOptions>(parse({}));
+  EXPECT_FALSE(plain.simulate);
+  const auto both = std::get<WindowOptions>(parse({"--simulate", "s.json", "--trace", "t.log"}));
+  EXPECT_TRUE(both.simulate);
+  EXPECT_EQ(both.scenario, "s.json");
+  EXPECT_EQ(both.trace, "t.log");
+  EXPECT_FALSE(std::get<WindowOptions>(parse({"--simulate"})).scenario.has_value());
+  EXPECT_EQ(std::get<WindowExit>(parse({"--version"})).out, "usb-corvane-config 1.0.0\n");
+  EXPECT_NE(std::get<WindowExit>(parse({"-h"})).out.find("--simulate [FILE]"), std::string::npos);
+  for (const QStringList& bad : {QStringList{"s.json"}, QStringList{"--colour"}, QStringList{"--trace"}}) {
+    const auto exit = std::get<WindowExit>(parse(bad));
+    EXPECT_EQ(exit.status, 2);
+    EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help'."), std::string::npos) << exit.err;
+  }
+}
 
 }  // namespace
