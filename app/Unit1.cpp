@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <cstdio>
@@ -52,6 +53,14 @@ void SubstituteWindowFont() {
   (void)done;
 }
 
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QString(":/icons/usb-corvane-config-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
 }  // namespace
 
 int ItemIndex(const QComboBox& box) {
@@ -76,6 +85,7 @@ TForm1::TForm1(QWidget* parent)
   EnableResetDelay = ui_->EnableResetDelay;
   Port = ui_->Port;
 
+  setWindowIcon(ApplicationIcon());
   // Fixed single border, close box only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

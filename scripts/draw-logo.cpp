@@ -1,8 +1,10 @@
 // Draws the maker's wordmark for the window (app/veltra_logo.png, 204 x 89,
-// 24-bit) and the desktop icon made from it (packaging/usb-corvane-config.png,
-// 128 x 128). Build and run by hand when the logo changes:
+// 24-bit) and the desktop icon made from it at the sizes desktops ask for
+// (packaging/icons/usb-corvane-config-N.png, N = 16 ... 256), the same
+// drawing as packaging/icons/usb-corvane-config.svg. Build and run by hand
+// when the logo changes:
 //   g++ -std=c++20 -fPIC scripts/draw-logo.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw-logo
-//   QT_QPA_PLATFORM=offscreen /tmp/draw-logo app/veltra_logo.png packaging/usb-corvane-config.png
+//   QT_QPA_PLATFORM=offscreen /tmp/draw-logo app/veltra_logo.png packaging/icons
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -60,35 +62,39 @@ int main(int argc, char** argv) {
   p.end();
   if (!image.save(argv[1], "PNG")) return 1;
 
-  // The icon: the card and the V of the wordmark on the same blue, rounded.
-  QImage icon(128, 128, QImage::Format_ARGB32);
-  icon.fill(Qt::transparent);
-  QPainter q(&icon);
-  q.setRenderHint(QPainter::Antialiasing);
-  q.setPen(Qt::NoPen);
-  q.setBrush(sky);
-  QLinearGradient iconSky(0, 0, 0, 128);
-  iconSky.setColorAt(0, QColor(0x0B, 0x2A, 0x4A));
-  iconSky.setColorAt(1, QColor(0x1D, 0x5C, 0x8C));
-  q.setBrush(iconSky);
-  q.drawRoundedRect(QRectF(4, 4, 120, 120), 22, 22);
-  q.setPen(QPen(QColor(0xE8, 0xF1, 0xF8), 3));
-  q.setBrush(QColor(0x2B, 0x73, 0xA8));
-  q.drawRoundedRect(QRectF(14, 62, 72, 46), 7, 7);
-  q.setBrush(QColor(0xE0, 0xB8, 0x4C));
-  q.setPen(QPen(QColor(0x8A, 0x6A, 0x1C), 1.5));
-  q.drawRoundedRect(QRectF(24, 74, 22, 17), 3, 3);
-  QPainterPath bigV;
-  bigV.moveTo(52, 14);
-  bigV.lineTo(78, 76);
-  bigV.lineTo(114, 10);
-  bigV.lineTo(99, 10);
-  bigV.lineTo(78, 50);
-  bigV.lineTo(67, 14);
-  bigV.closeSubpath();
-  q.setPen(Qt::NoPen);
-  q.setBrush(QColor(0xF5, 0xA6, 0x23));
-  q.drawPath(bigV);
-  q.end();
-  return icon.save(argv[2], "PNG") ? 0 : 1;
+  // The icon: the card and the V of the wordmark on the same blue, rounded,
+  // drawn on a 128-pixel grid and scaled to each size.
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QImage icon(size, size, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter q(&icon);
+    q.setRenderHint(QPainter::Antialiasing);
+    q.scale(size / 128.0, size / 128.0);
+    QLinearGradient iconSky(0, 0, 0, 128);
+    iconSky.setColorAt(0, QColor(0x0B, 0x2A, 0x4A));
+    iconSky.setColorAt(1, QColor(0x1D, 0x5C, 0x8C));
+    q.setPen(Qt::NoPen);
+    q.setBrush(iconSky);
+    q.drawRoundedRect(QRectF(4, 4, 120, 120), 22, 22);
+    q.setPen(QPen(QColor(0xE8, 0xF1, 0xF8), 3));
+    q.setBrush(QColor(0x2B, 0x73, 0xA8));
+    q.drawRoundedRect(QRectF(14, 62, 72, 46), 7, 7);
+    q.setBrush(QColor(0xE0, 0xB8, 0x4C));
+    q.setPen(QPen(QColor(0x8A, 0x6A, 0x1C), 1.5));
+    q.drawRoundedRect(QRectF(24, 74, 22, 17), 3, 3);
+    QPainterPath bigV;
+    bigV.moveTo(52, 14);
+    bigV.lineTo(78, 76);
+    bigV.lineTo(114, 10);
+    bigV.lineTo(99, 10);
+    bigV.lineTo(78, 50);
+    bigV.lineTo(67, 14);
+    bigV.closeSubpath();
+    q.setPen(Qt::NoPen);
+    q.setBrush(QColor(0xF5, 0xA6, 0x23));
+    q.drawPath(bigV);
+    q.end();
+    if (!icon.save(QString("%1/usb-corvane-config-%2.png").arg(argv[2]).arg(size), "PNG")) return 1;
+  }
+  return 0;
 }

@@ -38,6 +38,12 @@ TEST_F(WindowLayoutTest, IsTheFixedSmallWindowOfTheDescription) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(w.font().family(), "MS Sans Serif");
   EXPECT_EQ(w.font().pointSize(), 8);
+  // Its own icon, at the sizes desktops ask for.
+  EXPECT_EQ(w.windowIcon().availableSizes(),
+            (QList<QSize>{{16, 16}, {22, 22}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+  // A single click on either does nothing, so neither shows a hand.
+  EXPECT_EQ(w.LinkLabel->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(w.Image1->cursor().shape(), Qt::ArrowCursor);
 }
 
 struct ControlCase {
