@@ -1,10 +1,18 @@
-// Writes a picture of the window after a successful run against the emulator
-// (virtual time, so it takes no time): window_screenshot OUT.png
+// Writes a picture of the window after a successful run against the
+// simulated interface (in virtual time, so it takes no time), and fails
+// unless the run succeeded and the status line shows green:
+//   window_screenshot OUT.png
+// On a desktop's display (xcb, e.g. under tests/support/with_display) the
+// picture is taken from the screen with the window manager's frame; offscreen
+// it is the window alone.
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 
 #include "Unit1.h"
 #include "clock.h"
@@ -28,8 +36,34 @@ int main(int argc, char** argv) {
 
   TForm1 form;
   form.show();
+  const bool onADesktop = QGuiApplication::platformName() != "offscreen";
+  if (onADesktop) {
+    // Until the window manager has mapped and framed it.
+    if (!QTest::qWaitForWindowExposed(&form) ||
+        !QTest::qWaitFor([&] { return form.frameGeometry() != form.geometry(); }, 5000)) {
+      std::fprintf(stderr, "window_screenshot: the window was not shown with a frame\n");
+      return 1;
+    }
+  }
   QTest::mouseClick(form.SmartMouseButton, Qt::LeftButton);
   QApplication::processEvents();
-  const QImage image = form.grab().toImage().convertToFormat(QImage::Format_RGB888);
+  if (form.Status->text() != "SmartMouse 3.58MHz set successfully") {
+    std::fprintf(stderr, "window_screenshot: the run ended in \"%s\"\n", qPrintable(form.Status->text()));
+    return 1;
+  }
+  QTest::qWait(0);  // the repaint of the green line
+  const QRect frame = form.frameGeometry();
+  const QImage image = (onADesktop ? form.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                                   : form.grab())
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB888);
+  // Past the end of the text, inside the field's border.
+  const QRect field = form.Status->geometry();
+  const QPoint status = QPoint(field.right() - 6, field.center().y()) +
+                        (onADesktop ? form.geometry().topLeft() - frame.topLeft() : QPoint());
+  if (image.pixelColor(status) != QColor(0, 255, 0)) {
+    std::fprintf(stderr, "window_screenshot: the status line is not green in the picture\n");
+    return 1;
+  }
   return image.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
 }
