@@ -1,8 +1,8 @@
 #include "Unit1.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QMouseEvent>
 #include <cstdio>
 #include <map>
@@ -10,14 +10,13 @@
 
 #include "Scom.h"
 #include "corvane_emulator.h"
-#include "log.h"
-#include "scenario.h"
-#include "window_options.h"
 #include "error_box.h"
+#include "log.h"
 #include "message_pump.h"
 #include "port_box.h"
 #include "port_table.h"
 #include "quit_on_signals.h"
+#include "scenario.h"
 #include "ui_Unit1.h"
 #include "win32.h"
 
