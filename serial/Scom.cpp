@@ -25,12 +25,17 @@ BYTE ConvertPair(const std::string& pair) {
   return static_cast<BYTE>(high * 16 + low);
 }
 
+// The name by the two-prefix rule, before it meets the 16-byte buffer.
+std::string UncutDeviceName(DWORD portNumber) {
+  return (portNumber < 10 ? ".\\COM" : "\\\\.\\COM") + std::to_string(portNumber);
+}
+
 }  // namespace
 
 TSerialPort::TSerialPort() : EchoReadBack(false), LogHex(true), LogDecimal(false) {}
 
 std::string CommDeviceName(DWORD portNumber) {
-  std::string name = (portNumber < 10 ? ".\\COM" : "\\\\.\\COM") + std::to_string(portNumber);
+  std::string name = UncutDeviceName(portNumber);
   // Cutting the name would open another port, so a name that does not fit opens none.
   if (name.size() > kDeviceNameBuffer - 1) return {};
   return name;
@@ -41,7 +46,7 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
   const std::string name = CommDeviceName(portNumber);
   if (!IsOpen) {
     if (name.empty()) {
-      platform::comm::CommFailure tooLong{ENAMETOOLONG, "open", "\\\\.\\COM" + std::to_string(portNumber)};
+      platform::comm::CommFailure tooLong{ENAMETOOLONG, "open", UncutDeviceName(portNumber)};
       tooLong.port = portNumber;
       platform::comm::Fail(std::move(tooLong));
       return false;
