@@ -379,7 +379,8 @@ std::unique_ptr<CommDevice> OpenDevice(const std::string& path) {
   }
   if (Sys().Flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int systemError = errno;
-    if (systemError == EWOULDBLOCK) InUse(failure, comm::ProcessHolding(info.st_rdev));
+    // The process table was just searched: the holder is one this user cannot see.
+    if (systemError == EWOULDBLOCK) InUse(failure, std::nullopt);
     else fail(systemError);
     return nullptr;
   }
