@@ -153,15 +153,19 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
   Outcome() = {};
   platform::comm::ClearLastFailure();
 
+  using Step = TRunOutcome::Step;
+  auto reach = [](Step step) { Outcome().step = step; };
   auto fail = [&] {
-    Outcome() = {TRunOutcome::Result::NotAcknowledged, LostLine()};
+    Outcome().result = TRunOutcome::Result::NotAcknowledged;
+    Outcome().failure = LostLine();
     StatusControl.SetText("Error setting " + ModeName + " mode.");
     StatusControl.SetColor(clRed);
     return false;
   };
 
   if (!SerialPort.Open(PortNumber, 9600, 8, ONESTOPBIT, NOPARITY, false)) {
-    Outcome() = {TRunOutcome::Result::PortNotOpened, platform::comm::LastFailure()};
+    Outcome().result = TRunOutcome::Result::PortNotOpened;
+    Outcome().failure = platform::comm::LastFailure();
     StatusControl.SetText("Could not open comport!");
     StatusControl.SetColor(clRed);
     return false;
@@ -170,6 +174,7 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
 
   if (!SerialPort.CarrierDetect()) {
     run.Enter(RunPhase::CardWait);
+    reach(Step::CardWait);
     StatusControl.SetText("Please remove card from card slot.");
     // Looks at the line after every half of a blink; a stop request counts
     // as a card that was never taken out.
@@ -182,38 +187,45 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
       if (waitAndLook(clYellow) || waitAndLook(clRed)) break;
     }
     if (run.StopRequested() || !SerialPort.CarrierDetect()) {
-      Outcome() = {TRunOutcome::Result::CardNotRemoved, LostLine()};
+      Outcome().result = TRunOutcome::Result::CardNotRemoved;
+      Outcome().failure = LostLine();
       return false;
     }
     StatusControl.SetColor(StatusControl.ButtonFace());
     TimedWait.Delay(500);
     if (run.StopRequested()) {
-      Outcome() = {TRunOutcome::Result::CardNotRemoved, LostLine()};
+      Outcome().result = TRunOutcome::Result::CardNotRemoved;
+      Outcome().failure = LostLine();
       return false;
     }
   }
   run.Enter(RunPhase::Dialogue);
 
   StatusControl.SetText("Wait Setting " + ModeName + " " + ClockText + "MHz.");
+  reach(Step::Entry);
   if (!EnterCommandState()) return fail();
 
+  reach(Step::Version);
   if (!QueryVersion()) return fail();
   StepProgress();
   StatusControl.SetText("Firmware " + std::to_string(Rx(3)) + "." + std::to_string(Rx(2)));
 
+  reach(Step::Mode);
   if (!SendAcknowledged(ModeClockCommand(ModeName, ClockText))) return fail();
   StepProgress();
 
+  reach(Step::ResetDelay);
   if (!SendAcknowledged(ResetDelayCommand(ResetDelayTicked()))) return fail();
   StepProgress();
 
+  reach(Step::Final);
   TimedWait.Delay(500);
   SendFinal();
   SerialPort.Close();
   StepProgress();
   TimedWait.Delay(500);
 
-  Outcome() = {TRunOutcome::Result::Succeeded, {}};
+  Outcome() = {TRunOutcome::Result::Succeeded, Step::Done, {}};
   StatusControl.SetText(ModeName + " " + ClockText + "MHz set successfully");
   StatusControl.SetColor(clLime);
   return true;

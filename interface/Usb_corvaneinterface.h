@@ -71,7 +71,10 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
 // the command line's explanation, the window's tool tip.
 struct TRunOutcome {
   enum class Result { None, Succeeded, PortNotOpened, CardNotRemoved, NotAcknowledged };
+  // The step the run reached: where it failed, or Done.
+  enum class Step { Opening, CardWait, Entry, Version, Mode, ResetDelay, Final, Done };
   Result result = Result::None;  // None while a run goes on, or when it was stopped
+  Step step = Step::Opening;
   platform::comm::CommFailure failure;  // why the port did not open, or that it went away mid-run
 
   // What went wrong with the port and what would help; empty when the port

@@ -37,6 +37,17 @@ std::optional<Command> FailingStep(const DialogueFault& f) {
   return f.step;
 }
 
+TRunOutcome::Step StepOf(Command step) {
+  switch (step) {
+    case Command::Entry: return TRunOutcome::Step::Entry;
+    case Command::Version: return TRunOutcome::Step::Version;
+    case Command::Mode: return TRunOutcome::Step::Mode;
+    case Command::ResetDelay: return TRunOutcome::Step::ResetDelay;
+    case Command::Final: return TRunOutcome::Step::Final;
+  }
+  return TRunOutcome::Step::Done;
+}
+
 int ProgressAfterFailureAt(Command step) {
   switch (step) {
     case Command::Entry:
@@ -58,6 +69,9 @@ TEST_P(DialogueFaultTest, OutcomeLineReleasedAndBounded) {
   const bool done = RunMode("SmartMouse", "3.58");
   const auto failing = FailingStep(f);
   EXPECT_EQ(done, !failing.has_value());
+  const TRunOutcome& outcome = LastRunOutcome();
+  EXPECT_EQ(outcome.result, failing ? TRunOutcome::Result::NotAcknowledged : TRunOutcome::Result::Succeeded);
+  EXPECT_EQ(outcome.step, failing ? StepOf(*failing) : TRunOutcome::Step::Done);
   if (failing) {
     EXPECT_EQ(status.text, "Error setting SmartMouse mode.");
     EXPECT_EQ(status.color, clRed);
@@ -71,11 +85,8 @@ TEST_P(DialogueFaultTest, OutcomeLineReleasedAndBounded) {
   EXPECT_LE(Elapsed(), run_bound::Total(0));
   EXPECT_LE(device->lineLooks(), kMostLineLooks);
   const bool unplugged = f.fault == Fault::Unplugged || f.fault == Fault::UnpluggedInReply;
-  if (unplugged && failing) {
-    EXPECT_TRUE(platform::comm::LineLost(platform::comm::LastFailure()));
-    EXPECT_EQ(platform::comm::Explain(platform::comm::LastFailure()),
-              "simulated interface disappeared (was the adapter unplugged?).");
-  }
+  EXPECT_EQ(outcome.Explanation(),
+            unplugged && failing ? "simulated interface disappeared (was the adapter unplugged?)." : "");
 }
 
 std::vector<DialogueFault> AllDialogueFaults() {
@@ -108,6 +119,9 @@ TEST_P(OpenFaultTest, CouldNotOpenAndNothingHeld) {
   EXPECT_EQ(status.text, "Could not open comport!");
   EXPECT_EQ(status.color, clRed);
   EXPECT_EQ(progress.position, 4);
+  EXPECT_EQ(LastRunOutcome().result, TRunOutcome::Result::PortNotOpened);
+  EXPECT_EQ(LastRunOutcome().step, TRunOutcome::Step::Opening);
+  EXPECT_NE(LastRunOutcome().failure.systemError, 0);
   EXPECT_TRUE(device->received().empty());
   ExpectLineReleased();
   EXPECT_EQ(Elapsed(), platform::Nanos(0));
@@ -124,6 +138,8 @@ TEST_P(CardWaitFaultTest, NeverRemovedEndsWithinTheBound) {
   EXPECT_FALSE(RunMode("SmartMouse", "3.58", GetParam()));
   EXPECT_EQ(status.text, "Please remove card from card slot.");
   EXPECT_EQ(status.color, GetParam() > 0 ? clRed : kButtonFace);
+  EXPECT_EQ(LastRunOutcome().result, TRunOutcome::Result::CardNotRemoved);
+  EXPECT_EQ(LastRunOutcome().step, TRunOutcome::Step::CardWait);
   ExpectLineReleased();
   EXPECT_EQ(Elapsed(), std::chrono::seconds(std::max(GetParam(), 0)));
   EXPECT_LE(Elapsed(), run_bound::Total(GetParam()));
