@@ -340,8 +340,14 @@ void CorvaneEmulator::DeviceReceives(BYTE value, platform::MonoTime at) {
   if (silenceFrom_ && *command >= *silenceFrom_) return;
   switch (*command) {
     case Command::Version: phase_ = Phase::AwaitMode; break;
-    case Command::Mode: settings_.modeClock = bytes[2]; phase_ = Phase::AwaitResetDelay; break;
-    case Command::ResetDelay: settings_.resetDelay = bytes[2]; phase_ = Phase::AwaitFinal; break;
+    case Command::Mode:
+      (Refuses(*command, bytes) ? settings_.refusedModeClock : settings_.modeClock) = bytes[2];
+      phase_ = Phase::AwaitResetDelay;
+      break;
+    case Command::ResetDelay:
+      (Refuses(*command, bytes) ? settings_.refusedResetDelay : settings_.resetDelay) = bytes[2];
+      phase_ = Phase::AwaitFinal;
+      break;
     case Command::Final: settings_.finalReceived = true; phase_ = Phase::Idle; break;
     case Command::Entry: break;
   }
@@ -360,13 +366,22 @@ void CorvaneEmulator::Answer(Command command, const Bytes& commandBytes, platfor
     case Command::ResetDelay:
     case Command::Final: reply.push_back(kAck); break;
   }
-  const ReplyRule* rule = nullptr;
+  Send(std::move(reply), RuleFor(command, commandBytes), at);
+}
+
+const ReplyRule* CorvaneEmulator::RuleFor(Command command, const Bytes& commandBytes) const {
   if (auto exact = byteRules_.find(commandBytes); !commandBytes.empty() && exact != byteRules_.end()) {
-    rule = &exact->second;
-  } else if (auto general = commandRules_.find(command); general != commandRules_.end()) {
-    rule = &general->second;
+    return &exact->second;
   }
-  Send(std::move(reply), rule, at);
+  if (auto general = commandRules_.find(command); general != commandRules_.end()) return &general->second;
+  return nullptr;
+}
+
+// A replaced reply is the device's own answer; patches, cuts and surplus are
+// damage on the line after the device has taken the command.
+bool CorvaneEmulator::Refuses(Command command, const Bytes& commandBytes) const {
+  const ReplyRule* rule = RuleFor(command, commandBytes);
+  return rule != nullptr && rule->replace && (rule->replace->empty() || rule->replace->back() != kAck);
 }
 
 void CorvaneEmulator::Send(Bytes reply, const ReplyRule* rule, platform::MonoTime from) {

@@ -58,11 +58,14 @@ struct ReplyRule {
   platform::Millis lastByteDelay{0};            // before the last byte
 };
 
-// What the device was set to.
+// What the device was set to: only what it acknowledged. A command whose
+// reply a rule replaced by one without an acknowledgement was refused.
 struct DeviceSettings {
   std::optional<BYTE> modeClock;
   std::optional<BYTE> resetDelay;
   bool finalReceived = false;
+  std::optional<BYTE> refusedModeClock;
+  std::optional<BYTE> refusedResetDelay;
   bool smartMouse() const { return modeClock && (*modeClock & 0x80) != 0; }
   int clockCode() const { return modeClock ? (*modeClock & 0x03) : -1; }
 };
@@ -146,6 +149,8 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   void HostWrite(const BYTE* data, DWORD count, DWORD& written, bool& ok);
   void DeviceReceives(BYTE value, platform::MonoTime at);
   void Answer(Command command, const Bytes& commandBytes, platform::MonoTime at);
+  const ReplyRule* RuleFor(Command command, const Bytes& commandBytes) const;
+  bool Refuses(Command command, const Bytes& commandBytes) const;
   void Send(Bytes reply, const ReplyRule* rule, platform::MonoTime from);
   void Break(bool on);
   void Close();

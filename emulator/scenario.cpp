@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 #include "hex.h"
 
@@ -22,6 +23,15 @@ std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& devi
   }
   rule = key->size() == 2 ? &device.Rule(*CommandOfBytes(*key)) : &device.RuleForBytes(*key);
   return std::nullopt;
+}
+
+// Both counted from 1; the column in bytes, as editors that show bytes do.
+std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  const auto end = text.begin() + static_cast<std::ptrdiff_t>(offset);
+  const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), end, '\n'));
+  const std::size_t lineStart = offset == 0 ? 0 : text.rfind('\n', offset - 1);
+  return {line, lineStart == std::string::npos || offset == 0 ? offset + 1 : offset - lineStart};
 }
 
 std::optional<int> Milliseconds(const QJsonValue& value, int lowest) {
@@ -52,8 +62,14 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
   QJsonParseError parseError{};
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &parseError);
   if (parseError.error != QJsonParseError::NoError) {
-    return "not valid JSON at offset " + std::to_string(parseError.offset) + ": " +
-           parseError.errorString().toStdString();
+    const auto [line, column] = LineAndColumn(json, static_cast<std::size_t>(parseError.offset));
+    std::string problem = "not valid JSON at line ";
+    problem += std::to_string(line);
+    problem += ", column ";
+    problem += std::to_string(column);
+    problem += ": ";
+    problem += parseError.errorString().toStdString();
+    return problem;
   }
   if (!document.isObject()) return "the scenario must be a JSON object";
   const QJsonObject root = document.object();
@@ -134,24 +150,58 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
 std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return "cannot read " + path + ": " + file.errorString().toStdString();
-  const QByteArray bytes = file.read(1 << 20);
+  // Read whole, but never without end (a FIFO, /dev/zero).
+  QByteArray bytes;
+  while (bytes.size() <= kScenarioLimit) {
+    const QByteArray chunk = file.read(kScenarioLimit + 1 - bytes.size());
+    if (chunk.isEmpty()) break;
+    bytes += chunk;
+  }
+  if (file.error() != QFileDevice::NoError) return "cannot read " + path + ": " + file.errorString().toStdString();
+  if (bytes.size() > kScenarioLimit) return path + ": larger than 16 MiB; a scenario is a few lines of JSON";
   if (auto problem = ApplyScenario(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), device)) {
     return path + ": " + *problem;
   }
   return std::nullopt;
 }
 
+namespace {
+
+std::string ModeClockText(BYTE modeClock) {
+  static const char* const clocks[] = {"unknown clock (code 0)", "3.58 MHz", "3.68 MHz", "6.00 MHz"};
+  std::string text = "mode ";
+  text += (modeClock & 0x80) != 0 ? "SmartMouse" : "Corvane";
+  text += ", clock ";
+  text += clocks[modeClock & 0x03];
+  return text;
+}
+
+std::string ResetDelayText(BYTE resetDelay) {
+  return resetDelay == 0 ? "reset delay enabled" : "reset delay disabled";
+}
+
+}  // namespace
+
 std::string DescribeDevice(const CorvaneEmulator& device) {
   const auto& set = device.settings();
-  if (!set.modeClock && !set.resetDelay) return "The simulated interface was not configured.";
-  std::string text = "The simulated interface was set to:";
-  if (set.modeClock) {
-    static const char* const clocks[] = {"unknown clock (code 0)", "3.58 MHz", "3.68 MHz", "6.00 MHz"};
-    text += std::string(" mode ") + (set.smartMouse() ? "SmartMouse" : "Corvane") + ", clock " +
-            clocks[set.clockCode()];
+  std::vector<std::string> refused;
+  if (set.refusedModeClock) refused.push_back(ModeClockText(*set.refusedModeClock));
+  if (set.refusedResetDelay) refused.push_back(ResetDelayText(*set.refusedResetDelay));
+  std::string refusals;
+  for (const std::string& part : refused) refusals += (refusals.empty() ? "" : "; ") + part;
+
+  if (!set.modeClock && !set.resetDelay) {
+    if (refusals.empty()) return "The simulated interface was not configured.";
+    return "The simulated interface was not configured: it refused " + refusals + ".";
   }
-  if (set.resetDelay) text += std::string(", reset delay ") + (*set.resetDelay == 0 ? "enabled" : "disabled");
-  text += set.finalReceived ? ", final command received." : ", no final command.";
+  std::vector<std::string> parts;
+  if (set.modeClock) parts.push_back(ModeClockText(*set.modeClock));
+  if (set.resetDelay) parts.push_back(ResetDelayText(*set.resetDelay));
+  parts.push_back(set.finalReceived ? "final command received" : "no final command");
+  std::string text = "The simulated interface was set to:";
+  for (std::size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? " " : ", ") + parts[i];
+  text += ".";
+  if (!refusals.empty()) text += " It refused " + refusals + ".";
   return text;
 }
 

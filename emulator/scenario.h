@@ -14,7 +14,9 @@ namespace emulator {
 
 // Applies the scenario text to `device`; returns what is wrong with it, if anything.
 std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulator& device);
-// Reads the scenario file and applies it; returns what is wrong, naming the file.
+// Reads the scenario file and applies it; returns what is wrong, naming the
+// file. A file over kScenarioLimit bytes is refused.
+inline constexpr int kScenarioLimit = 16 << 20;
 std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device);
 // Parses hex text ("2A 41", "2a41"): pairs of hex digits, blanks between them optional.
 std::optional<Bytes> ParseHexText(const std::string& text);

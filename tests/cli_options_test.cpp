@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <vector>
 
 #include "options.h"
@@ -56,7 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UsageCase{{"--port", "1"}, "--mode is missing: corvane or smartmouse"},
         UsageCase{{"--mode", "Corvane", "--port", "1"}, "--mode 'Corvane' is not one of: corvane, smartmouse"},
-        UsageCase{{"--mode"}, "--mode needs a value: corvane or smartmouse"},
+        UsageCase{{"--mode"}, "Missing value after '--mode'."},
+        UsageCase{{"--list-ports=yes"}, "Unexpected value after '--list-ports'."},
+        UsageCase{{"--t", "5", "--mode", "corvane", "--port", "1"},
+                  "option '--t' is ambiguous; possibilities: '--tries' '--trace'"},
+        UsageCase{{"--mode", "corvane", "--port", "1", "--", "extra"}, "unexpected argument 'extra'"},
+        UsageCase{{"--mode", "corvane", "--port", "1", "--json"}, "--json goes with --list-ports"},
+        UsageCase{{"--mode", "corvane", "--port", "1", "--trace="}, "--trace needs a file to append the log to"},
         UsageCase{{"--mode", "corvane", "--clock", "4.00", "--port", "1"},
                   "--clock '4.00' is not one of: 3.58, 3.68, 6.00"},
         UsageCase{{"--mode", "corvane", "--reset-delay", "yes", "--port", "1"},
@@ -68,9 +76,36 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--mode", "corvane"}, "no port given: --port N, --device PATH or --simulate"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--device", "/dev/x"},
                   "give only one of --port, --device and --simulate"},
-        UsageCase{{"--mode", "corvane", "--device", "--simulate"},
-                  "--device needs a value: a device path such as /dev/ttyUSB0"},
-        UsageCase{{"--frobnicate"}, "unknown argument '--frobnicate' (see --help)"}));
+        UsageCase{{"--mode", "corvane", "--device="}, "--device needs a device path such as /dev/ttyUSB0"},
+        UsageCase{{"--frobnicate"}, "Unknown option 'frobnicate'."},
+        UsageCase{{"-x"}, "Unknown option 'x'."}));
+
+// The GNU forms: --opt=value, abbreviations, "--", -h and -V; the last of a
+// repeated option counts.
+TEST(CliOptionsTest, GnuForms) {
+  const auto o = std::get<cli::Options>(Parse({"--mode=smartmouse", "--clo=3.68", "--res", "off", "--simulate=a b.json",
+                                               "--tri=5", "--trace", "--x", "--mode", "corvane", "--"}));
+  EXPECT_EQ(o.mode, "Corvane");
+  EXPECT_EQ(o.clock, "3.68");
+  EXPECT_FALSE(o.resetDelay);
+  EXPECT_EQ(o.scenario, "a b.json");
+  EXPECT_EQ(o.tries, 5);
+  EXPECT_EQ(o.trace, "--x");  // a value may start with dashes, as with getopt
+  EXPECT_EQ(std::get<cli::Options>(Parse({"-V"})).action, cli::Options::Action::Version);
+  EXPECT_EQ(std::get<cli::Options>(Parse({"--mode", "x", "-h"})).action, cli::Options::Action::Help);
+  const auto list = std::get<cli::Options>(Parse({"--list", "--js"}));
+  EXPECT_EQ(list.action, cli::Options::Action::ListPorts);
+  EXPECT_TRUE(list.json);
+}
+
+TEST(CliOptionsTest, HelpFitsSeventyNineColumnsAndSaysWhereToReportBugs) {
+  const std::string help = cli::HelpText();
+  std::size_t start = 0;
+  for (std::size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
+  }
+  EXPECT_NE(help.find("Report bugs to: "), std::string::npos);
+}
 
 TEST(ScenarioTest, AppliesEveryKey) {
   auto device = emulator::CorvaneEmulator::Create();
@@ -124,7 +159,27 @@ INSTANTIATE_TEST_SUITE_P(
                      "unplugged, unplugged-in-reply, write-failure"},
         ScenarioCase{R"({"open": "busy"})", "\"open\" must be one of: missing, permission, in-use"},
         ScenarioCase{R"([1, 2])", "the scenario must be a JSON object"},
-        ScenarioCase{R"({"entry": )", "not valid JSON at offset 10: unterminated object"}));
+        ScenarioCase{R"({"entry": )", "not valid JSON at line 1, column 11: unterminated object"},
+        ScenarioCase{"{\n  \"entry\": \"06\",\n  \"card\" 5\n}",
+                     "not valid JSON at line 3, column 11: missing name separator"},
+        ScenarioCase{R"({"entry": "06"} x)", "not valid JSON at line 1, column 17: garbage at the end of the document"}));
+
+// Read whole, up to a limit: what lies after the first MiB counts too.
+TEST(ScenarioFileTest, IsReadWholeUpToItsLimit) {
+  const std::string path = ::testing::TempDir() + "/scenario-size.json";
+  auto load = [&](const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    auto device = emulator::CorvaneEmulator::Create();
+    return emulator::LoadScenarioFile(path, *device).value_or("accepted");
+  };
+  const std::string blanks(10 << 20, ' ');
+  EXPECT_EQ(load("{\"entry\": \"06\"," + blanks + "\"card\": 0}"), "accepted");
+  EXPECT_EQ(load("{\"entry\": \"06\"}" + blanks + "junk"),
+            path + ": not valid JSON at line 1, column 10485776: garbage at the end of the document");
+  EXPECT_EQ(load("{" + std::string(emulator::kScenarioLimit, ' ') + "}"),
+            path + ": larger than 16 MiB; a scenario is a few lines of JSON");
+  std::remove(path.c_str());
+}
 
 // The explanations themselves are tested with the comm layer.
 TEST(AdapterQuirksTest, Ch340ChipsCannotHoldTheBreak) {
