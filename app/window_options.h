@@ -1,4 +1,4 @@
-// The window's command line: --simulate [FILE], --trace FILE, --help,
+// The window's command line: --simulate[=FILE], --trace=FILE, --help,
 // --version. Started without options, the window is the one of the desktop.
 #pragma once
 

@@ -9,6 +9,7 @@
 #include "Usb_corvaneinterface.h"
 #include "adapter_quirks.h"
 #include "clock.h"
+#include "command_line.h"
 #include "corvane_emulator.h"
 #include "interrupts.h"
 #include "log.h"
@@ -23,18 +24,18 @@ namespace {
 constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
 
 int UsageFailure(const std::string& message) {
-  std::fprintf(stderr, "usb-corvane: %s\nTry 'usb-corvane --help'.\n", message.c_str());
+  std::fputs(command_line::UsageErrorText("usb-corvane", message).c_str(), stderr);
   return 2;
 }
 
 // Every number known on this machine, present or not, with the adapter it
 // belongs to for good.
-int ListPorts() {
+void ListPorts() {
   const auto ports = platform::ports::List();
   if (ports.empty()) {
     std::printf("No serial devices found. USB serial adapters are numbered when they are plugged in;\n"
                 "built-in lines are reached by their path (--device).\n");
-    return 0;
+    return;
   }
   std::printf("%-5s %-22s %-30s %s\n", "Port", "Device", "Description", "USB id");
   for (const auto& entry : ports) {
@@ -51,6 +52,15 @@ int ListPorts() {
     std::printf("%-5u %-22s %-30s %s\n", entry.number, device.c_str(), entry.description.c_str(), usb.c_str());
     if (!entry.identity.empty()) std::printf("      %s\n", entry.identity.c_str());
   }
+}
+
+// Output that could not be written (a full disk) is a failure, said once at
+// the end; a reader that went away is not.
+int StandardOutputStatus(int earlierError = 0) {
+  if (const int error = cli::FinishStandardOutput(earlierError); error != 0) {
+    std::fprintf(stderr, "usb-corvane: standard output: %s\n", std::strerror(error));
+    return 1;
+  }
   return 0;
 }
 
@@ -64,9 +74,15 @@ int main(int argc, char** argv) {
   const cli::Options& options = std::get<cli::Options>(parsed);
 
   switch (options.action) {
-    case cli::Options::Action::Help: std::fputs(cli::HelpText().c_str(), stdout); return 0;
-    case cli::Options::Action::Version: std::printf("usb-corvane %s\n", USB_CORVANE_VERSION); return 0;
-    case cli::Options::Action::ListPorts: return ListPorts();
+    case cli::Options::Action::Help:
+      std::fputs(cli::HelpText().c_str(), stdout);
+      return StandardOutputStatus();
+    case cli::Options::Action::Version:
+      std::fputs(command_line::VersionText("usb-corvane", USB_CORVANE_VERSION).c_str(), stdout);
+      return StandardOutputStatus();
+    case cli::Options::Action::ListPorts:
+      ListPorts();
+      return StandardOutputStatus();
     case cli::Options::Action::Configure: break;
   }
 
@@ -89,7 +105,8 @@ int main(int argc, char** argv) {
   std::optional<TTrace> trace;
   if (options.trace) trace.emplace(*options.trace);
 
-  cli::TerminalOutput output(stdout, isatty(STDOUT_FILENO) != 0, options.resetDelay);
+  cli::TerminalOutput output({stdout, cli::WantsStyle(STDOUT_FILENO)}, {stderr, cli::WantsStyle(STDERR_FILENO)},
+                             options.resetDelay);
   RunWindow = {&output, &output};
   bool done = false;
   bool stopped = false;
@@ -111,8 +128,14 @@ int main(int argc, char** argv) {
     return 128 + signal;
   }
 
+  const TRunOutcome& outcome = LastRunOutcome();
   // Why the port did not open, or that the device went away mid-run.
-  if (const std::string why = LastRunOutcome().Explanation(); !why.empty()) std::printf("%s\n", why.c_str());
+  if (const std::string why = outcome.Explanation(); !why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+  if (outcome.result == TRunOutcome::Result::CardNotRemoved) {
+    std::fprintf(stderr, "usb-corvane: the card was not taken out of the slot within %d s (--tries).\n",
+                 options.tries);
+  }
   if (simulated) std::printf("%s\n", emulator::DescribeDevice(*simulated).c_str());
+  if (const int status = StandardOutputStatus(output.OutputError()); status != 0) return status;
   return done ? 0 : 1;
 }

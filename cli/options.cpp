@@ -1,7 +1,8 @@
 #include "options.h"
 
 #include <charconv>
-#include <vector>
+
+#include "command_line.h"
 
 namespace cli {
 namespace {
@@ -17,109 +18,106 @@ std::optional<long long> ToNumber(const std::string& text) {
 }  // namespace
 
 std::string HelpText() {
-  return
-      "Usage: usb-corvane --mode corvane|smartmouse [options]\n"
-      "       usb-corvane --list-ports\n"
-      "\n"
-      "Sets the reader mode, card clock and reset delay of a USB Corvane/SmartMouse\n"
-      "interface, as the window does.\n"
-      "\n"
-      "  --mode corvane|smartmouse  the reader mode to set (required)\n"
-      "  --clock 3.58|3.68|6.00     the card clock in MHz (default 3.58)\n"
-      "  --reset-delay on|off       the reset-delay option (default on)\n"
-      "  --port N                   the port as the window numbers it (see --list-ports)\n"
-      "  --device PATH              a serial device by its path, e.g. /dev/ttyUSB0\n"
-      "  --simulate [FILE]          run against the built-in simulated interface, in real\n"
-      "                             time; FILE is an optional JSON scenario\n"
-      "  --tries N                  seconds to wait for the card to be taken out (default 30)\n"
-      "  --trace FILE               append a time-stamped log of the serial traffic to FILE\n"
-      "  --list-ports               list the ports and the devices behind them\n"
-      "  --help                     show this text\n"
-      "  --version                  show the version\n"
-      "\n"
-      "Exit status: 0 when the interface was set, 1 when it was not, 2 on bad arguments.\n";
+  return "Usage: usb-corvane --mode=corvane|smartmouse [OPTION]...\n"
+         "       usb-corvane --list-ports [--json]\n"
+         "\n"
+         "Sets the reader mode, card clock and reset delay of a USB Corvane/SmartMouse\n"
+         "interface, as the window does. Option names may be shortened while they stay\n"
+         "unambiguous; a value follows the option or an '=' sign.\n"
+         "\n"
+         "  --mode=corvane|smartmouse  the reader mode to set (required)\n"
+         "  --clock=3.58|3.68|6.00     the card clock in MHz (default 3.58)\n"
+         "  --reset-delay=on|off       the reset-delay option (default on)\n"
+         "  --port=N                   the port as the window numbers it (--list-ports)\n"
+         "  --device=PATH              a serial device by its path, e.g. /dev/ttyUSB0\n"
+         "  --simulate[=FILE]          use the built-in simulated interface, in real\n"
+         "                             time; FILE is an optional JSON scenario\n"
+         "  --tries=N                  seconds to wait for the card to be taken out\n"
+         "                             (default 30)\n"
+         "  --trace=FILE               append a time-stamped log of the serial traffic\n"
+         "  --list-ports               list the port numbers and their devices\n"
+         "  --json                     with --list-ports: as JSON, for scripts\n"
+         "  -h, --help                 show this text and exit\n"
+         "  -V, --version              show the version and exit\n"
+         "\n"
+         "Exit status: 0 when the interface was set, 1 when it was not or the output\n"
+         "could not be written, 2 on bad arguments, 128 + N when stopped by signal N.\n" +
+         command_line::HelpFooter();
 }
 
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv) {
-  Options options;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  bool sawMode = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::optional<UsageError> missing;
-    auto take = [&](std::string& out, const char* accepted) {
-      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
-        missing = UsageError{arg + " needs a value: " + accepted};
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-
-    if (arg == "--help" || arg == "-h") {
-      options.action = Options::Action::Help;
-      return options;
-    } else if (arg == "--version") {
-      options.action = Options::Action::Version;
-      return options;
-    } else if (arg == "--list-ports") {
-      options.action = Options::Action::ListPorts;
-    } else if (arg == "--mode") {
-      std::string mode;
-      if (!take(mode, "corvane or smartmouse")) return *missing;
-      if (mode == "corvane") {
-        options.mode = "Corvane";
-      } else if (mode == "smartmouse") {
-        options.mode = "SmartMouse";
-      } else {
-        return UsageError{"--mode '" + mode + "' is not one of: corvane, smartmouse"};
-      }
-      sawMode = true;
-    } else if (arg == "--clock") {
-      std::string clock;
-      if (!take(clock, "3.58, 3.68 or 6.00")) return *missing;
-      if (clock != "3.58" && clock != "3.68" && clock != "6.00") {
-        return UsageError{"--clock '" + clock + "' is not one of: 3.58, 3.68, 6.00"};
-      }
-      options.clock = clock;
-    } else if (arg == "--reset-delay") {
-      std::string delay;
-      if (!take(delay, "on or off")) return *missing;
-      if (delay != "on" && delay != "off") return UsageError{"--reset-delay '" + delay + "' is not one of: on, off"};
-      options.resetDelay = delay == "on";
-    } else if (arg == "--port") {
-      std::string port;
-      if (!take(port, "a port number from 1")) return *missing;
-      const auto number = ToNumber(port);
-      if (!number || *number < 1 || *number > 99999999) {
-        return UsageError{"--port '" + port + "' is not a port number (1, 2, ... as in --list-ports)"};
-      }
-      options.port = static_cast<unsigned>(*number);
-    } else if (arg == "--device") {
-      std::string device;
-      if (!take(device, "a device path such as /dev/ttyUSB0")) return *missing;
-      options.device = device;
-    } else if (arg == "--tries") {
-      std::string tries;
-      if (!take(tries, "a count from 0")) return *missing;
-      const auto number = ToNumber(tries);
-      if (!number || *number < 0 || *number > 100000) {
-        return UsageError{"--tries '" + tries + "' is not a count from 0 to 100000"};
-      }
-      options.tries = static_cast<int>(*number);
-    } else if (arg == "--trace") {
-      std::string trace;
-      if (!take(trace, "a file to append the log to")) return *missing;
-      options.trace = trace;
-    } else if (arg == "--simulate") {
-      options.simulate = true;
-      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) options.scenario = args[++i];
-    } else {
-      return UsageError{"unknown argument '" + arg + "' (see --help)"};
-    }
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  command_line::GnuParser parser;
+  for (const char* name : {"list-ports", "json"}) parser.AddFlag(name);
+  for (const auto& [name, value] : {std::pair{"mode", "MODE"}, {"clock", "MHZ"}, {"reset-delay", "ON|OFF"},
+                                    {"port", "N"}, {"device", "PATH"}, {"tries", "N"}, {"trace", "FILE"}}) {
+    parser.AddValue(name, value);
   }
-  if (options.action == Options::Action::ListPorts) return options;
-  if (!sawMode) return UsageError{"--mode is missing: corvane or smartmouse"};
+  parser.AddOptionalValue("simulate");
+  if (auto problem = parser.Parse(arguments)) return UsageError{*problem};
+
+  Options options;
+  if (parser.HelpWanted()) {
+    options.action = Options::Action::Help;
+    return options;
+  }
+  if (parser.VersionWanted()) {
+    options.action = Options::Action::Version;
+    return options;
+  }
+  if (const auto positional = parser.Positional(); !positional.empty()) {
+    return UsageError{"unexpected argument '" + positional.front() + "'"};
+  }
+  options.json = parser.IsSet("json");
+  if (parser.IsSet("list-ports")) {
+    options.action = Options::Action::ListPorts;
+    return options;
+  }
+  if (options.json) return UsageError{"--json goes with --list-ports"};
+
+  const auto mode = parser.Value("mode");
+  if (!mode) return UsageError{"--mode is missing: corvane or smartmouse"};
+  if (*mode == "corvane") {
+    options.mode = "Corvane";
+  } else if (*mode == "smartmouse") {
+    options.mode = "SmartMouse";
+  } else {
+    return UsageError{"--mode '" + *mode + "' is not one of: corvane, smartmouse"};
+  }
+  if (const auto clock = parser.Value("clock")) {
+    if (*clock != "3.58" && *clock != "3.68" && *clock != "6.00") {
+      return UsageError{"--clock '" + *clock + "' is not one of: 3.58, 3.68, 6.00"};
+    }
+    options.clock = *clock;
+  }
+  if (const auto delay = parser.Value("reset-delay")) {
+    if (*delay != "on" && *delay != "off") return UsageError{"--reset-delay '" + *delay + "' is not one of: on, off"};
+    options.resetDelay = *delay == "on";
+  }
+  if (const auto port = parser.Value("port")) {
+    const auto number = ToNumber(*port);
+    if (!number || *number < 1 || *number > 99999999) {
+      return UsageError{"--port '" + *port + "' is not a port number (1, 2, ... as in --list-ports)"};
+    }
+    options.port = static_cast<unsigned>(*number);
+  }
+  if (const auto device = parser.Value("device")) {
+    if (device->empty()) return UsageError{"--device needs a device path such as /dev/ttyUSB0"};
+    options.device = *device;
+  }
+  if (const auto tries = parser.Value("tries")) {
+    const auto number = ToNumber(*tries);
+    if (!number || *number < 0 || *number > 100000) {
+      return UsageError{"--tries '" + *tries + "' is not a count from 0 to 100000"};
+    }
+    options.tries = static_cast<int>(*number);
+  }
+  options.trace = parser.Value("trace");
+  if (options.trace && options.trace->empty()) return UsageError{"--trace needs a file to append the log to"};
+  options.simulate = parser.IsSet("simulate");
+  options.scenario = parser.Value("simulate");
+
   const int targets = options.port.has_value() + options.device.has_value() + options.simulate;
   if (targets == 0) return UsageError{"no port given: --port N, --device PATH or --simulate"};
   if (targets > 1) return UsageError{"give only one of --port, --device and --simulate"};

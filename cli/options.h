@@ -1,4 +1,4 @@
-// The command line of usb-corvane.
+// The command line of usb-corvane, the GNU way (see command_line.h).
 #pragma once
 
 #include <optional>
@@ -18,6 +18,7 @@ struct Options {
   std::optional<std::string> scenario;
   int tries = 30;
   std::optional<std::string> trace;
+  bool json = false;  // --list-ports as JSON
 };
 
 struct UsageError {

@@ -1,5 +1,10 @@
 #include "terminal_output.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
 namespace cli {
 namespace {
 
@@ -12,52 +17,80 @@ const char* Ansi(TColor color) {
   return "\033[0m";
 }
 
+// The run has failed by the time it shows its failure text.
+bool ShowsFailure() {
+  const auto result = LastRunOutcome().result;
+  return result == TRunOutcome::Result::PortNotOpened || result == TRunOutcome::Result::NotAcknowledged;
+}
+
+bool Counts(int error) { return error != 0 && error != EPIPE; }
+
 }  // namespace
 
-TerminalOutput::TerminalOutput(std::FILE* out, bool terminal, bool resetDelay)
-    : out_(out), terminal_(terminal), resetDelay_(resetDelay) {}
+bool WantsStyle(int fd) {
+  const char* noColor = std::getenv("NO_COLOR");
+  const char* term = std::getenv("TERM");
+  if (noColor != nullptr && *noColor != '\0') return false;
+  if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
+  return isatty(fd) != 0;
+}
+
+TerminalOutput::TerminalOutput(OutputStream out, OutputStream err, bool resetDelay)
+    : out_(out), err_(err), resetDelay_(resetDelay) {}
 
 TerminalOutput::~TerminalOutput() { Finish(); }
 
 void TerminalOutput::SetText(const std::string& text) {
   Finish();
   text_ = text;
-  if (terminal_) {
+  line_ = ShowsFailure() ? &err_ : &out_;
+  if (line_->styled) {
     lineOpen_ = true;
-    Redraw();
+    Draw(true);
   } else {
-    std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    std::fprintf(line_->file, "%s\n", text.c_str());
+    Flush(line_->file);
   }
 }
 
 void TerminalOutput::SetColor(TColor color) {
   color_ = color;
-  if (terminal_ && lineOpen_) Redraw();
+  if (lineOpen_) Draw(true);
 }
 
 void TerminalOutput::SetPosition(int position) {
   position_ = position;
-  if (terminal_ && lineOpen_) Redraw();
+  if (lineOpen_) Draw(true);
 }
 
-void TerminalOutput::Redraw() {
+void TerminalOutput::Draw(bool withBar) {
   std::string bar;
-  if (position_ > 0) {
+  if (withBar && position_ > 0) {
     bar = "  [";
     for (int i = 0; i < kProgressMax; ++i) bar += i < position_ ? '#' : '.';
     bar += "]";
   }
-  std::fprintf(out_, "\r%s %s \033[0m%s\033[K", Ansi(color_), text_.c_str(), bar.c_str());
-  std::fflush(out_);
+  std::fprintf(line_->file, "\r%s %s \033[0m%s\033[K", Ansi(color_), text_.c_str(), bar.c_str());
+  Flush(line_->file);
 }
 
 void TerminalOutput::Finish() {
-  if (terminal_ && lineOpen_) {
-    std::fprintf(out_, "\n");
-    std::fflush(out_);
+  if (lineOpen_) {
+    Draw(false);
+    std::fputc('\n', line_->file);
+    Flush(line_->file);
   }
   lineOpen_ = false;
+}
+
+void TerminalOutput::Flush(std::FILE* file) {
+  if (std::fflush(file) != 0 && file == out_.file && outputError_ == 0) outputError_ = errno;
+}
+
+int FinishStandardOutput(int earlier) {
+  if (earlier != 0) return Counts(earlier) ? earlier : 0;
+  if (std::fflush(stdout) != 0) return Counts(errno) ? errno : 0;
+  return std::ferror(stdout) ? EIO : 0;  // a failed write nobody flushed
 }
 
 }  // namespace cli

@@ -1,5 +1,7 @@
-// The run's status and progress on a terminal (coloured, redrawn in place) or
-// as plain lines for a pipe or a file.
+// The run's status and progress. On a terminal that wants it, the status line
+// is coloured and redrawn in place, its progress bar only on the line being
+// drawn, so the scroll-back keeps one clean line per status; elsewhere each
+// status is one plain line. Failure texts go to standard error.
 #pragma once
 
 #include <cstdio>
@@ -9,9 +11,18 @@
 
 namespace cli {
 
+// A terminal that takes colours and redrawing: not under NO_COLOR or
+// TERM=dumb (or no TERM at all), and only a terminal.
+bool WantsStyle(int fd);
+
+struct OutputStream {
+  std::FILE* file;
+  bool styled;
+};
+
 class TerminalOutput final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
  public:
-  TerminalOutput(std::FILE* out, bool terminal, bool resetDelay);
+  TerminalOutput(OutputStream out, OutputStream err, bool resetDelay);
   ~TerminalOutput();
   TerminalOutput(const TerminalOutput&) = delete;
   TerminalOutput& operator=(const TerminalOutput&) = delete;
@@ -23,22 +34,32 @@ class TerminalOutput final : public TStatusControl, public TProgressBar, public 
   void SetPosition(int position) override;
   bool Ticked() const override { return resetDelay_; }
 
-  // Ends the line being drawn.
+  // Ends the line being drawn, without its progress bar.
   void Finish();
   const std::string& text() const { return text_; }
+  // The first failed write to standard output (an errno), 0 when none.
+  int OutputError() const { return outputError_; }
 
   static constexpr TColor kButtonFace{212, 208, 200};
 
  private:
-  void Redraw();
+  void Draw(bool withBar);
+  void Flush(std::FILE* file);
 
-  std::FILE* out_;
-  bool terminal_;
+  OutputStream out_;
+  OutputStream err_;
+  OutputStream* line_ = nullptr;  // where the current status goes
   bool resetDelay_;
   bool lineOpen_ = false;
   std::string text_;
   TColor color_ = kButtonFace;
   int position_ = 0;
+  int outputError_ = 0;
 };
+
+// Flushes standard output and returns the first error writing it, counting
+// `earlier` (from TerminalOutput); 0 when everything was written. A reader
+// that went away (EPIPE) stopped reading on purpose: not an error.
+int FinishStandardOutput(int earlier = 0);
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -73,8 +74,9 @@ TEST_F(CliTest, ScenarioWithAWrongAcknowledgeFails) {
   const Outcome run = RunCli({"--mode", "corvane", "--simulate", Path("wrong-ack.json")});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "Wait Setting Corvane 3.58MHz.\nFirmware 1.5\nError setting Corvane mode.\n"
-            "The simulated interface was set to: mode Corvane, clock 3.58 MHz, no final command.\n");
+            "Wait Setting Corvane 3.58MHz.\nFirmware 1.5\n"
+            "The simulated interface was not configured: it refused mode Corvane, clock 3.58 MHz.\n");
+  EXPECT_EQ(run.err, "Error setting Corvane mode.\n");
 }
 
 TEST_F(CliTest, AdapterPulledOutMidRunIsExplained) {
@@ -82,9 +84,9 @@ TEST_F(CliTest, AdapterPulledOutMidRunIsExplained) {
   const Outcome run = RunCli({"--mode", "corvane", "--simulate", Path("unplug.json")});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "Wait Setting Corvane 3.58MHz.\nFirmware 1.0\nError setting Corvane mode.\n"
-            "simulated interface disappeared (was the adapter unplugged?).\n"
+            "Wait Setting Corvane 3.58MHz.\nFirmware 1.0\n"
             "The simulated interface was set to: mode Corvane, clock 3.58 MHz, no final command.\n");
+  EXPECT_EQ(run.err, "Error setting Corvane mode.\nsimulated interface disappeared (was the adapter unplugged?).\n");
 }
 
 // A trace that cannot be written costs the log, never the run: the run ends
@@ -109,8 +111,8 @@ TEST_P(CliBrokenTraceTest, IsReportedAfterTheRunWithoutChangingItsOutcome) {
   Write("refuses.json", R"({"entry": "15"})");
   const Outcome run = RunCli({"--mode", "corvane", "--simulate", Path("refuses.json"), "--trace", trace});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, "Wait Setting Corvane 3.58MHz.\nError setting Corvane mode.\nThe simulated interface was not configured.\n");
-  EXPECT_EQ(run.err, "usb-corvane: trace " + trace.toStdString() + ": " + GetParam().reason + "\n");
+  EXPECT_EQ(run.out, "Wait Setting Corvane 3.58MHz.\nThe simulated interface was not configured.\n");
+  EXPECT_EQ(run.err, "Error setting Corvane mode.\nusb-corvane: trace " + trace.toStdString() + ": " + GetParam().reason + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Traces, CliBrokenTraceTest,
@@ -142,7 +144,8 @@ TEST_F(CliTest, TracePipeWhoseReaderLeavesIsReportedAndTheRunGoesOn) {
 TEST_F(CliTest, BadArgumentsExitWithTwoAndOpenNothing) {
   const Outcome run = RunCli({"--mode", "corvane", "--clock", "5", "--simulate", "--trace", Path("t.log")});
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, "usb-corvane: --clock '5' is not one of: 3.58, 3.68, 6.00\nTry 'usb-corvane --help'.\n");
+  EXPECT_EQ(run.err, "usb-corvane: --clock '5' is not one of: 3.58, 3.68, 6.00\n"
+                     "Try 'usb-corvane --help' for more information.\n");
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(QFile::exists(Path("t.log")));
 }
@@ -157,7 +160,8 @@ TEST_F(CliTest, BadScenarioExitsWithTwoNamingTheKey) {
 TEST_F(CliTest, MissingDeviceIsExplained) {
   const Outcome run = RunCli({"--mode", "corvane", "--device", "/nonexistent/ttyUSB9"});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out,
+  EXPECT_TRUE(run.out.empty()) << run.out;
+  EXPECT_EQ(run.err,
             "Could not open comport!\nNo such device: /nonexistent/ttyUSB9 does not exist (is the adapter "
             "plugged in?).\n");
 }
@@ -170,7 +174,7 @@ TEST_F(CliTest, DeviceInUseNamesTheHolder) {
   const Outcome run = RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())});
   SerialPort.Close();
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, "Could not open comport!\n" + pty.slavePath() + " is in use by another program: " +
+  EXPECT_EQ(run.err, "Could not open comport!\n" + pty.slavePath() + " is in use by another program: " +
                          QCoreApplication::applicationName().left(15).toStdString() + " (process " +
                          std::to_string(getpid()) + ").\n");
 }
@@ -202,7 +206,7 @@ TEST_P(CliPermissionTest, ExplainsWhatWouldHelp) {
   const Outcome run =
       RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())}, program, asNobody);
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_EQ(run.out, "Could not open comport!\nPermission denied on " + pty.slavePath() + GetParam().explanation + "\n");
+  EXPECT_EQ(run.err, "Could not open comport!\nPermission denied on " + pty.slavePath() + GetParam().explanation + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -293,12 +297,114 @@ TEST_F(CliTest, ReaderThatLeavesDoesNotCutTheRunShort) {
   EXPECT_NE(trace.readAll().indexOf(">*C[43]"), -1);  // the final command went out
 }
 
+// Output that cannot be written is a failure, said once after everything
+// else, and never cuts the dialogue short.
+TEST_F(CliTest, FullStandardOutputEndsWithOneAndAMessage) {
+  const QString trace = Path("trace.log");
+  for (const QStringList& args : {QStringList{"--help"}, QStringList{"--version"}, QStringList{"--list-ports"},
+                                  QStringList{"--mode", "smartmouse", "--simulate", "--trace", trace}}) {
+    QProcess process;
+    process.setStandardOutputFile("/dev/full");
+    process.start(CLI_PROGRAM, args);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1) << args.join(' ').toStdString();
+    EXPECT_EQ(process.readAllStandardError().toStdString(), "usb-corvane: standard output: No space left on device\n");
+  }
+  QFile log(trace);
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_NE(log.readAll().indexOf(">*C[43]"), -1);  // the run went to its end
+}
+
+// What a terminal keeps after the program has drawn on it: carriage returns,
+// erase-to-end and colour codes applied.
+std::vector<std::string> ScrollBack(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      column = 0;
+    } else if (c == '\033' && i + 1 < bytes.size() && bytes[i + 1] == '[') {
+      std::size_t end = i + 2;
+      while (end < bytes.size() && !std::isalpha(static_cast<unsigned char>(bytes[end]))) ++end;
+      if (end < bytes.size() && bytes[end] == 'K') line.resize(column);
+      i = end;
+    } else {
+      if (column < line.size()) {
+        line[column] = c;
+      } else {
+        line += c;
+      }
+      ++column;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+struct TerminalCase {
+  const char* name;
+  QStringList environment;
+  bool styled;
+  friend void PrintTo(const TerminalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CliTerminalTest : public CliTest, public ::testing::WithParamInterface<TerminalCase> {};
+
+// On a terminal, both outputs on one pseudo-terminal as in a shell.
+TEST_P(CliTerminalTest, KeepsOneCleanLinePerStatus) {
+  testing_support::PtyPair pty;
+  if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals";
+  const int terminal = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  QProcess run;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("NO_COLOR");
+  for (const QString& setting : GetParam().environment) {
+    environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+  }
+  run.setProcessEnvironment(environment);
+  run.setChildProcessModifier([terminal] {
+    ::dup2(terminal, STDOUT_FILENO);
+    ::dup2(terminal, STDERR_FILENO);
+  });
+  Write("refuses.json", R"({"replies": {"2A 44": "2A 44 00 15"}})");
+  run.start(CLI_PROGRAM, {"--mode", "smartmouse", "--simulate", Path("refuses.json")});
+  ASSERT_TRUE(run.waitForFinished(20000));
+  ::close(terminal);
+  EXPECT_EQ(run.exitCode(), 1);
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pty.masterFd(), buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+
+  const std::string pad = GetParam().styled ? " " : "";
+  const std::vector<std::string> expected = {
+      pad + "Wait Setting SmartMouse 3.58MHz." + pad, pad + "Firmware 1.0" + pad,
+      pad + "Error setting SmartMouse mode." + pad,
+      "The simulated interface was set to: mode SmartMouse, clock 3.58 MHz, no final command. It refused reset "
+      "delay enabled."};
+  EXPECT_EQ(ScrollBack(bytes), expected) << bytes;
+  EXPECT_EQ(bytes.find('\033') != std::string::npos, GetParam().styled) << bytes;
+  EXPECT_EQ(bytes.find("[#") != std::string::npos, GetParam().styled) << bytes;  // the bar, while it ran
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, CliTerminalTest,
+                         ::testing::Values(TerminalCase{"Xterm", {"TERM=xterm"}, true},
+                                           TerminalCase{"NoColor", {"TERM=xterm", "NO_COLOR=1"}, false},
+                                           TerminalCase{"Dumb", {"TERM=dumb"}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CliTest, HelpVersionAndPortList) {
   const Outcome help = RunCli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("--mode corvane|smartmouse"), std::string::npos);
+  EXPECT_NE(help.out.find("--mode=corvane|smartmouse"), std::string::npos);
   const Outcome version = RunCli({"--version"});
-  EXPECT_EQ(version.out, "usb-corvane " USB_CORVANE_VERSION "\n");
+  EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "usb-corvane " USB_CORVANE_VERSION);
   const Outcome list = RunCli({"--list-ports"});  // reads the device list, opens nothing
   EXPECT_EQ(list.exitCode, 0);
   EXPECT_TRUE(list.out.rfind("Port ", 0) == 0 || list.out.rfind("No serial devices found.", 0) == 0) << list.out;

@@ -486,12 +486,15 @@ TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
   EXPECT_EQ(both.scenario, "s.json");
   EXPECT_EQ(both.trace, "t.log");
   EXPECT_FALSE(std::get<WindowOptions>(parse({"--simulate"})).scenario.has_value());
-  EXPECT_EQ(std::get<WindowExit>(parse({"--version"})).out, "usb-corvane-config 1.0.0\n");
-  EXPECT_NE(std::get<WindowExit>(parse({"-h"})).out.find("--simulate [FILE]"), std::string::npos);
+  EXPECT_EQ(std::get<WindowOptions>(parse({"--sim=s.json"})).scenario, "s.json");
+  const std::string version = std::get<WindowExit>(parse({"-V"})).out;
+  EXPECT_EQ(version.substr(0, version.find('\n')), "usb-corvane-config 1.0.0");
+  EXPECT_NE(version.find("Copyright (C) "), std::string::npos);
+  EXPECT_NE(std::get<WindowExit>(parse({"-h"})).out.find("--simulate[=FILE]"), std::string::npos);
   for (const QStringList& bad : {QStringList{"s.json"}, QStringList{"--colour"}, QStringList{"--trace"}}) {
     const auto exit = std::get<WindowExit>(parse(bad));
     EXPECT_EQ(exit.status, 2);
-    EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help'."), std::string::npos) << exit.err;
+    EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help' for more information."), std::string::npos) << exit.err;
   }
 }
 
