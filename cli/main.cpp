@@ -7,13 +7,13 @@
 
 #include "Scom.h"
 #include "Usb_corvaneinterface.h"
-#include "adapter_quirks.h"
 #include "clock.h"
 #include "command_line.h"
 #include "corvane_emulator.h"
 #include "interrupts.h"
 #include "log.h"
 #include "options.h"
+#include "port_listing.h"
 #include "port_table.h"
 #include "scenario.h"
 #include "stop.h"
@@ -26,32 +26,6 @@ constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run 
 int UsageFailure(const std::string& message) {
   std::fputs(command_line::UsageErrorText("usb-corvane", message).c_str(), stderr);
   return 2;
-}
-
-// Every number known on this machine, present or not, with the adapter it
-// belongs to for good.
-void ListPorts() {
-  const auto ports = platform::ports::List();
-  if (ports.empty()) {
-    std::printf("No serial devices found. USB serial adapters are numbered when they are plugged in;\n"
-                "built-in lines are reached by their path (--device).\n");
-    return;
-  }
-  std::printf("%-5s %-22s %-30s %s\n", "Port", "Device", "Description", "USB id");
-  for (const auto& entry : ports) {
-    std::string usb;
-    if (entry.usbVendorId && entry.usbProductId) {
-      char id[16];
-      std::snprintf(id, sizeof id, "%04x:%04x", *entry.usbVendorId, *entry.usbProductId);
-      usb = id;
-      if (cli::CannotHoldLongBreak(*entry.usbVendorId, *entry.usbProductId)) {
-        usb += "  cannot hold the 1.2 s break (CH340/CH341 driver)";
-      }
-    }
-    const std::string device = entry.present ? entry.device : "-";
-    std::printf("%-5u %-22s %-30s %s\n", entry.number, device.c_str(), entry.description.c_str(), usb.c_str());
-    if (!entry.identity.empty()) std::printf("      %s\n", entry.identity.c_str());
-  }
 }
 
 // Output that could not be written (a full disk) is a failure, said once at
@@ -80,9 +54,12 @@ int main(int argc, char** argv) {
     case cli::Options::Action::Version:
       std::fputs(command_line::VersionText("usb-corvane", USB_CORVANE_VERSION).c_str(), stdout);
       return StandardOutputStatus();
-    case cli::Options::Action::ListPorts:
-      ListPorts();
+    case cli::Options::Action::ListPorts: {
+      // Every number known on this machine, present or not.
+      const auto ports = platform::ports::List();
+      std::fputs((options.json ? cli::PortsAsJson(ports) : cli::PortsAsText(ports)).c_str(), stdout);
       return StandardOutputStatus();
+    }
     case cli::Options::Action::Configure: break;
   }
 

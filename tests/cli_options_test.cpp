@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <cstdio>
 #include <fstream>
 #include <vector>
 
 #include "options.h"
+#include "port_listing.h"
 #include "adapter_quirks.h"
 #include "scenario.h"
 
@@ -179,6 +182,42 @@ TEST(ScenarioFileTest, IsReadWholeUpToItsLimit) {
   EXPECT_EQ(load("{" + std::string(emulator::kScenarioLimit, ' ') + "}"),
             path + ": larger than 16 MiB; a scenario is a few lines of JSON");
   std::remove(path.c_str());
+}
+
+TEST(PortListingTest, ForPeopleAndForScripts) {
+  platform::ports::PortEntry ftdi, ch340;
+  ftdi.number = 1;
+  ftdi.device = "/dev/ttyUSB0";
+  ftdi.identity = ftdi.byIdLink = "/dev/serial/by-id/usb-FTDI_A1-if00-port0";
+  ftdi.usbVendorId = 0x0403;
+  ftdi.usbProductId = 0x6001;
+  ftdi.vendor = "Future Technology Devices";
+  ftdi.model = "FT232 Serial (UART) IC";
+  ftdi.serialNumber = "A1";
+  ch340.number = 2;
+  ch340.identity = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0";
+  ch340.present = false;
+  ch340.usbVendorId = 0x1a86;
+  ch340.usbProductId = 0x7523;
+  EXPECT_EQ(cli::PortsAsText({ftdi, ch340}),
+            "Port  Device          What it is\n"
+            "1     /dev/ttyUSB0    FT232 Serial (UART) IC, Future Technology Devices\n"
+            "      USB id 0403:6001, serial number A1\n"
+            "      /dev/serial/by-id/usb-FTDI_A1-if00-port0\n"
+            "2     -               not plugged in\n"
+            "      USB id 1a86:7523\n"
+            "      cannot hold the 1.2 s break (CH340/CH341 driver)\n"
+            "      /dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0\n");
+  const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(cli::PortsAsJson({ftdi, ch340}))).array();
+  ASSERT_EQ(list.size(), 2);
+  EXPECT_EQ(list[0]["device"].toString(), "/dev/ttyUSB0");
+  EXPECT_EQ(list[0]["vendor"].toString(), "Future Technology Devices");
+  EXPECT_EQ(list[0]["serialNumber"].toString(), "A1");
+  EXPECT_EQ(list[0]["usbVendorId"].toString(), "0403");
+  EXPECT_TRUE(list[0]["holdsLongBreak"].toBool());
+  EXPECT_EQ(list[1]["port"].toInt(), 2);
+  EXPECT_TRUE(list[1]["device"].isNull());
+  EXPECT_FALSE(list[1]["holdsLongBreak"].toBool());
 }
 
 // The explanations themselves are tested with the comm layer.

@@ -107,6 +107,28 @@ TEST_F(PortNumberTest, FirstAdapterIsOneAndBuiltInLinesGetNoNumber) {
   ASSERT_TRUE(entry.has_value());
   EXPECT_EQ(entry->usbVendorId, 0x0403u);
   EXPECT_EQ(entry->description, "FT232R_USB_UART");
+  EXPECT_EQ(entry->model, "FT232R_USB_UART");  // the device's own name, without a database
+  EXPECT_EQ(entry->serialNumber, "A1B2C3");
+  EXPECT_EQ(entry->byIdLink, machine.ById("FT232R_USB_UART", "A1B2C3"));
+}
+
+// Vendor and model come from the hardware database by the USB ids.
+TEST_F(PortNumberTest, NamesComeFromTheHardwareDatabase) {
+  struct Names final : platform::ports::DeviceDatabase {
+    platform::ports::UsbNames Lookup(unsigned vendor, unsigned product) override {
+      if (vendor == 0x0403 && product == 0x6001) return {"Future Technology Devices", "FT232 Serial (UART) IC"};
+      return {};
+    }
+  };
+  platform::ports::UseDeviceDatabase(std::make_shared<Names>());
+  machine.Plug("ttyUSB0", "1-2", "FT232R_USB_UART", "A1B2C3");
+  machine.Plug("ttyUSB1", "1-3", "USB_Serial", "");
+  const auto ftdi = platform::ports::Describe(1);
+  const auto ch340 = platform::ports::Describe(2);
+  ASSERT_TRUE(ftdi && ch340);
+  EXPECT_EQ(ftdi->vendor + " / " + ftdi->model, "Future Technology Devices / FT232 Serial (UART) IC");
+  EXPECT_EQ(ch340->vendor + " / " + ch340->model, " / USB_Serial");
+  EXPECT_EQ(ch340->serialNumber, "");
 }
 
 TEST_F(PortNumberTest, NumbersStayWithTheirAdaptersThroughUnplugAndReplug) {

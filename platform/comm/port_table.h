@@ -28,6 +28,10 @@ struct PortEntry {
   bool present = true;
   std::optional<unsigned> usbVendorId;
   std::optional<unsigned> usbProductId;
+  std::string vendor;        // from the hardware database, else what the device calls its maker
+  std::string model;         // likewise, its product name
+  std::string serialNumber;  // the USB serial number, when it has one
+  std::string byIdLink;      // its /dev/serial/by-id link, when udev made one
   bool simulated = false;
 };
 
@@ -52,8 +56,9 @@ struct MachineFolders {
 };
 void UseMachineFolders(MachineFolders folders);
 
-// The USB serial adapters plugged in now, from sysfs and udev's links alone:
-// nothing is opened to find them. Numbers are not given here.
+// The USB serial adapters plugged in now, from sysfs, udev's links and its
+// hardware database alone: nothing is opened to find them. Numbers are not
+// given here.
 std::vector<PortEntry> ScanUsbSerialAdapters(const MachineFolders& folders);
 
 // Where the numbers are remembered: number -> identity.

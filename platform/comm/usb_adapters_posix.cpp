@@ -1,11 +1,13 @@
-// The USB serial adapters plugged in now, read from sysfs and from udev's
-// /dev/serial links; no device is opened to find them.
+// The USB serial adapters plugged in now, read from sysfs, from udev's
+// /dev/serial links and its hardware database; no device is opened to find
+// them.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "device_database.h"
 #include "port_table.h"
 
 namespace platform::ports {
@@ -99,7 +101,16 @@ std::vector<PortEntry> ScanUsbSerialAdapters(const MachineFolders& folders) {
     entry.usbProductId = HexId(usb / "idProduct");
     entry.description = FirstLine(usb / "product");
     if (entry.description.empty()) entry.description = "USB serial adapter";
+    if (entry.usbVendorId && entry.usbProductId) {
+      const UsbNames names = CurrentDeviceDatabase().Lookup(*entry.usbVendorId, *entry.usbProductId);
+      entry.vendor = names.vendor;
+      entry.model = names.model;
+    }
+    if (entry.vendor.empty()) entry.vendor = FirstLine(usb / "manufacturer");
+    if (entry.model.empty()) entry.model = FirstLine(usb / "product");
     const std::string serial = FirstLine(usb / "serial");
+    entry.serialNumber = serial;
+    if (const auto link = byId.find(name); link != byId.end()) entry.byIdLink = link->second;
     // Without a serial number udev's by-id name is the same for two adapters
     // of one model; the USB port tells them apart.
     if (const auto link = byId.find(name); !serial.empty() && link != byId.end()) {

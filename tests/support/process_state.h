@@ -2,7 +2,7 @@
 // the lifetime of one test or fuzz input, and the same again afterwards: the
 // serial port object and its pump time, the timed wait, the traffic log sink,
 // the run's view of the window, the port table (machine ports off, numbers in
-// memory), a pending stop, the last comm failure, and the clock and pump.
+// memory, no hardware database), a pending stop, the last comm failure, and the clock and pump.
 #pragma once
 
 #include <optional>
@@ -12,6 +12,7 @@
 #include "Utils.h"
 #include "clock.h"
 #include "comm_failure.h"
+#include "device_database.h"
 #include "log.h"
 #include "message_pump.h"
 #include "port_holders.h"
@@ -19,6 +20,13 @@
 #include "stop.h"
 
 namespace testing_support {
+
+// The machine's hardware database differs between machines; tests that
+// want names give a database of their own.
+class NoDeviceNames final : public platform::ports::DeviceDatabase {
+ public:
+  platform::ports::UsbNames Lookup(unsigned, unsigned) override { return {}; }
+};
 
 class ProcessState {
  public:
@@ -42,6 +50,7 @@ class ProcessState {
     platform::ports::UseMachinePorts(false);
     platform::ports::UseMachineFolders({});
     platform::ports::UseNumberStore(platform::ports::MemoryNumberStore());
+    platform::ports::UseDeviceDatabase(std::make_shared<NoDeviceNames>());
     platform::comm::SetLockFolders({"/nonexistent/corvane-test-locks"});
     platform::ClearStop();
     platform::comm::ClearLastFailure();
