@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Unit1.h"
+#include "command_line.h"
 #include "window_options.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
   if (const auto* exit = std::get_if<WindowExit>(&parsed)) {
     std::fputs(exit->out.c_str(), stdout);
     std::fputs(exit->err.c_str(), stderr);
-    return exit->status;
+    return command_line::FinishStandardOutput("usb-corvane-config") != 0 ? 1 : exit->status;
   }
   QApplication application(argc, argv);
   // Desktops match the running window to its desktop entry by this name.

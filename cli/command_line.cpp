@@ -1,5 +1,9 @@
 #include "command_line.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace command_line {
 
 GnuParser::GnuParser() {
@@ -116,6 +120,15 @@ std::string UsageErrorText(const std::string& program, const std::string& messag
   text += program;
   text += " --help' for more information.\n";
   return text;
+}
+
+int FinishStandardOutput(const std::string& program, int earlierError) {
+  int error = earlierError;
+  if (error == 0 && std::fflush(stdout) != 0) error = errno;
+  if (error == 0 && std::ferror(stdout)) error = EIO;  // a failed write nobody flushed
+  if (error == 0 || error == EPIPE) return 0;
+  std::fprintf(stderr, "%s: standard output: %s\n", program.c_str(), std::strerror(error));
+  return 1;
 }
 
 }  // namespace command_line

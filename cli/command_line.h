@@ -48,4 +48,10 @@ std::string VersionText(const std::string& program, const std::string& version);
 // The two lines of a usage error on standard error.
 std::string UsageErrorText(const std::string& program, const std::string& message);
 
+// Flushes standard output and says on standard error if anything written to
+// it was lost (a full disk), counting `earlierError`, an errno seen while the
+// program ran. Returns the exit status that failure calls for: 1, else 0. A
+// reader that went away (EPIPE) stopped reading on purpose: not a failure.
+int FinishStandardOutput(const std::string& program, int earlierError = 0);
+
 }  // namespace command_line

@@ -2,7 +2,6 @@
 // machine, with the same run as the window.
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 #include "Scom.h"
@@ -29,13 +28,9 @@ int UsageFailure(const std::string& message) {
 }
 
 // Output that could not be written (a full disk) is a failure, said once at
-// the end; a reader that went away is not.
+// the end.
 int StandardOutputStatus(int earlierError = 0) {
-  if (const int error = cli::FinishStandardOutput(earlierError); error != 0) {
-    std::fprintf(stderr, "usb-corvane: standard output: %s\n", std::strerror(error));
-    return 1;
-  }
-  return 0;
+  return command_line::FinishStandardOutput("usb-corvane", earlierError);
 }
 
 }  // namespace

@@ -23,8 +23,6 @@ bool ShowsFailure() {
   return result == TRunOutcome::Result::PortNotOpened || result == TRunOutcome::Result::NotAcknowledged;
 }
 
-bool Counts(int error) { return error != 0 && error != EPIPE; }
-
 }  // namespace
 
 bool WantsStyle(int fd) {
@@ -85,12 +83,6 @@ void TerminalOutput::Finish() {
 
 void TerminalOutput::Flush(std::FILE* file) {
   if (std::fflush(file) != 0 && file == out_.file && outputError_ == 0) outputError_ = errno;
-}
-
-int FinishStandardOutput(int earlier) {
-  if (earlier != 0) return Counts(earlier) ? earlier : 0;
-  if (std::fflush(stdout) != 0) return Counts(errno) ? errno : 0;
-  return std::ferror(stdout) ? EIO : 0;  // a failed write nobody flushed
 }
 
 }  // namespace cli

@@ -57,9 +57,4 @@ class TerminalOutput final : public TStatusControl, public TProgressBar, public 
   int outputError_ = 0;
 };
 
-// Flushes standard output and returns the first error writing it, counting
-// `earlier` (from TerminalOutput); 0 when everything was written. A reader
-// that went away (EPIPE) stopped reading on purpose: not an error.
-int FinishStandardOutput(int earlier = 0);
-
 }  // namespace cli

@@ -490,7 +490,12 @@ TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
   const std::string version = std::get<WindowExit>(parse({"-V"})).out;
   EXPECT_EQ(version.substr(0, version.find('\n')), "usb-corvane-config 1.0.0");
   EXPECT_NE(version.find("Copyright (C) "), std::string::npos);
-  EXPECT_NE(std::get<WindowExit>(parse({"-h"})).out.find("--simulate[=FILE]"), std::string::npos);
+  const std::string help = std::get<WindowExit>(parse({"-h"})).out;
+  EXPECT_NE(help.find("--simulate[=FILE]"), std::string::npos);
+  EXPECT_NE(help.find("Report bugs to: "), std::string::npos);
+  for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
+  }
   for (const QStringList& bad : {QStringList{"s.json"}, QStringList{"--colour"}, QStringList{"--trace"}}) {
     const auto exit = std::get<WindowExit>(parse(bad));
     EXPECT_EQ(exit.status, 2);
