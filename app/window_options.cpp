@@ -31,8 +31,10 @@ WindowExit UsageFailure(const std::string& message) {
 std::variant<WindowOptions, WindowExit> ParseWindowOptions(const QStringList& arguments, const std::string& version) {
   command_line::GnuParser parser;
   parser.AddOptionalValue("simulate");
-  parser.AddValue("trace", "FILE");
-  if (auto problem = parser.Parse(arguments)) return UsageFailure(*problem);
+  parser.AddValue("trace");
+  std::vector<std::string> words;
+  for (const QString& argument : arguments) words.push_back(argument.toStdString());
+  if (auto problem = parser.Parse(words)) return UsageFailure(*problem);
   if (parser.HelpWanted()) return WindowExit{0, HelpText(), {}};
   if (parser.VersionWanted()) return WindowExit{0, command_line::VersionText(kProgram, version), {}};
   if (const auto positional = parser.Positional(); !positional.empty()) {

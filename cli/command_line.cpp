@@ -7,91 +7,90 @@
 namespace command_line {
 
 GnuParser::GnuParser() {
-  parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-  parser_.addOption(QCommandLineOption({"h", "help"}, {}));
-  parser_.addOption(QCommandLineOption({"V", "version"}, {}));
-  longNames_ << "help" << "version";
+  options_ = {{"help", Kind::Flag}, {"version", Kind::Flag}};
+  shortNames_ = {{'h', "help"}, {'V', "version"}};
 }
 
-void GnuParser::AddFlag(const QString& name) {
-  parser_.addOption(QCommandLineOption(name, {}));
-  longNames_ << name;
+void GnuParser::AddFlag(const std::string& name) { options_[name] = Kind::Flag; }
+void GnuParser::AddValue(const std::string& name) { options_[name] = Kind::Value; }
+void GnuParser::AddOptionalValue(const std::string& name) { options_[name] = Kind::OptionalValue; }
+
+// The whole name `given` stands for: itself, or the one name it begins.
+std::optional<std::string> GnuParser::LongName(const std::string& given, std::string& name) const {
+  if (options_.count(given) != 0) {
+    name = given;
+    return std::nullopt;
+  }
+  std::vector<std::string> candidates;
+  for (const auto& [known, kind] : options_) {
+    if (known.compare(0, given.size(), given) == 0) candidates.push_back(known);
+  }
+  if (candidates.size() == 1) {
+    name = candidates.front();
+    return std::nullopt;
+  }
+  if (candidates.empty()) return "Unknown option '" + given + "'.";
+  std::string message = "option '--" + given + "' is ambiguous; possibilities:";
+  for (const std::string& candidate : candidates) message += " '--" + candidate + "'";
+  return message;
 }
 
-void GnuParser::AddValue(const QString& name, const QString& valueName) {
-  parser_.addOption(QCommandLineOption(name, {}, valueName));
-  longNames_ << name;
-}
-
-void GnuParser::AddOptionalValue(const QString& name) {
-  AddFlag(name);
-  optionalValueNames_ << name;
-}
-
-// Expands abbreviations and takes the optional values out, so that Qt's
-// parser sees only whole names and plain flags.
-std::optional<std::string> GnuParser::Normalise(const QStringList& arguments, QStringList& normalised) {
-  normalised.clear();
-  optionalValues_.clear();
-  if (!arguments.isEmpty()) normalised << arguments.front();
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if (argument == "--") {
-      normalised << arguments.mid(i);
-      break;
-    }
-    if (!argument.startsWith("--")) {
-      normalised << argument;
-      continue;
-    }
-    const qsizetype equals = argument.indexOf('=');
-    const QString given = argument.mid(2, equals < 0 ? -1 : equals - 2);
-    QString name = given;
-    if (!longNames_.contains(given)) {
-      QStringList candidates;
-      for (const QString& known : longNames_) {
-        if (known.startsWith(given)) candidates << known;
+std::optional<std::string> GnuParser::Parse(const std::vector<std::string>& arguments) {
+  set_.clear();
+  values_.clear();
+  positional_.clear();
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+      positional_.push_back(argument);
+    } else if (argument[1] != '-') {
+      // Short options, which may be run together (-hV).
+      for (std::size_t k = 1; k < argument.size(); ++k) {
+        const auto found = shortNames_.find(argument[k]);
+        if (found == shortNames_.end()) return "Unknown option '" + argument.substr(k, 1) + "'.";
+        set_.insert(found->second);
       }
-      if (candidates.size() > 1) {
-        std::string message = "option '--" + given.toStdString() + "' is ambiguous; possibilities:";
-        for (const QString& candidate : candidates) message += " '--" + candidate.toStdString() + "'";
-        return message;
+    } else {
+      const std::size_t equals = argument.find('=');
+      const std::string given = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+      std::string name;
+      if (auto problem = LongName(given, name)) return problem;
+      const bool hasValue = equals != std::string::npos;
+      const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
+      switch (options_.at(name)) {
+        case Kind::Flag:
+          if (hasValue) return "Unexpected value after '--" + name + "'.";
+          break;
+        case Kind::Value:
+          if (hasValue) {
+            values_[name] = value;
+          } else if (i + 1 < arguments.size()) {
+            values_[name] = arguments[++i];  // may start with dashes, as with getopt
+          } else {
+            return "Missing value after '--" + name + "'.";
+          }
+          break;
+        case Kind::OptionalValue:
+          if (hasValue) {
+            values_[name] = value;
+          } else if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1][0] != '-') {
+            values_[name] = arguments[++i];
+          }
+          break;
       }
-      if (candidates.size() == 1) name = candidates.front();
+      set_.insert(name);
     }
-    if (optionalValueNames_.contains(name)) {
-      if (equals >= 0) {
-        optionalValues_[name] = argument.mid(equals + 1).toStdString();
-      } else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith('-')) {
-        optionalValues_[name] = arguments[++i].toStdString();
-      }
-      normalised << "--" + name;
-      continue;
-    }
-    normalised << "--" + name + (equals < 0 ? QString() : argument.mid(equals));
   }
   return std::nullopt;
 }
 
-std::optional<std::string> GnuParser::Parse(const QStringList& arguments) {
-  QStringList normalised;
-  if (auto problem = Normalise(arguments, normalised)) return problem;
-  if (!parser_.parse(normalised)) return parser_.errorText().toStdString();
-  return std::nullopt;
-}
-
-bool GnuParser::IsSet(const QString& name) const { return parser_.isSet(name); }
-
-std::optional<std::string> GnuParser::Value(const QString& name) const {
-  if (const auto found = optionalValues_.find(name); found != optionalValues_.end()) return found->second;
-  if (optionalValueNames_.contains(name) || !parser_.isSet(name)) return std::nullopt;
-  return parser_.value(name).toStdString();
-}
-
-std::vector<std::string> GnuParser::Positional() const {
-  std::vector<std::string> positional;
-  for (const QString& argument : parser_.positionalArguments()) positional.push_back(argument.toStdString());
-  return positional;
+std::optional<std::string> GnuParser::Value(const std::string& name) const {
+  const auto found = values_.find(name);
+  if (found == values_.end()) return std::nullopt;
+  return found->second;
 }
 
 std::string HelpFooter() {

@@ -1,12 +1,13 @@
-// Options the GNU way over Qt's parser, shared by the window and the command
-// line: --opt value and --opt=value, "--", -h/--help and -V/--version,
-// unambiguous abbreviations of long options, and options whose value may be
-// left out (--simulate [FILE]).
+// Options the GNU way, shared by the window and the command line:
+// --opt value and --opt=value, "--", -h/--help and -V/--version, unambiguous
+// abbreviations of long options, and options whose value may be left out
+// (--simulate [FILE]). Needs nothing but the standard library, so the
+// command line builds without Qt.
 #pragma once
 
-#include <QCommandLineParser>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,30 +16,30 @@ namespace command_line {
 class GnuParser {
  public:
   GnuParser();  // knows -h/--help and -V/--version
-  GnuParser(const GnuParser&) = delete;
-  GnuParser& operator=(const GnuParser&) = delete;
 
-  void AddFlag(const QString& name);
-  void AddValue(const QString& name, const QString& valueName);
+  void AddFlag(const std::string& name);
+  void AddValue(const std::string& name);
   // --name, --name=VALUE, or --name VALUE when VALUE does not start with '-'.
-  void AddOptionalValue(const QString& name);
+  void AddOptionalValue(const std::string& name);
 
   // The arguments start with the program's name. Returns the problem, if any.
-  std::optional<std::string> Parse(const QStringList& arguments);
+  std::optional<std::string> Parse(const std::vector<std::string>& arguments);
 
-  bool IsSet(const QString& name) const;
-  std::optional<std::string> Value(const QString& name) const;
-  std::vector<std::string> Positional() const;
+  bool IsSet(const std::string& name) const { return set_.count(name) != 0; }
+  std::optional<std::string> Value(const std::string& name) const;
+  const std::vector<std::string>& Positional() const { return positional_; }
   bool HelpWanted() const { return IsSet("help"); }
   bool VersionWanted() const { return IsSet("version"); }
 
  private:
-  std::optional<std::string> Normalise(const QStringList& arguments, QStringList& normalised);
+  enum class Kind { Flag, Value, OptionalValue };
+  std::optional<std::string> LongName(const std::string& given, std::string& name) const;
 
-  QCommandLineParser parser_;
-  QStringList longNames_;
-  QStringList optionalValueNames_;
-  std::map<QString, std::string> optionalValues_;
+  std::map<std::string, Kind> options_;
+  std::map<char, std::string> shortNames_;
+  std::set<std::string> set_;
+  std::map<std::string, std::string> values_;
+  std::vector<std::string> positional_;
 };
 
 // What --help ends with: where to report bugs and the home page.

@@ -46,16 +46,11 @@ std::string HelpText() {
 }
 
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   command_line::GnuParser parser;
   for (const char* name : {"list-ports", "json"}) parser.AddFlag(name);
-  for (const auto& [name, value] : {std::pair{"mode", "MODE"}, {"clock", "MHZ"}, {"reset-delay", "ON|OFF"},
-                                    {"port", "N"}, {"device", "PATH"}, {"tries", "N"}, {"trace", "FILE"}}) {
-    parser.AddValue(name, value);
-  }
+  for (const char* name : {"mode", "clock", "reset-delay", "port", "device", "tries", "trace"}) parser.AddValue(name);
   parser.AddOptionalValue("simulate");
-  if (auto problem = parser.Parse(arguments)) return UsageError{*problem};
+  if (auto problem = parser.Parse({argv, argv + argc})) return UsageError{*problem};
 
   Options options;
   if (parser.HelpWanted()) {

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--mode"}, "Missing value after '--mode'."},
         UsageCase{{"--list-ports=yes"}, "Unexpected value after '--list-ports'."},
         UsageCase{{"--t", "5", "--mode", "corvane", "--port", "1"},
-                  "option '--t' is ambiguous; possibilities: '--tries' '--trace'"},
+                  "option '--t' is ambiguous; possibilities: '--trace' '--tries'"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--", "extra"}, "unexpected argument 'extra'"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--json"}, "--json goes with --list-ports"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--trace="}, "--trace needs a file to append the log to"},
