@@ -1,9 +1,7 @@
 #include "port_listing.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "adapter_quirks.h"
 
@@ -31,8 +29,6 @@ std::string Names(const PortEntry& entry) {
   return names;
 }
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
 }  // namespace
 
 std::string PortsAsText(const std::vector<PortEntry>& ports) {
@@ -59,25 +55,26 @@ std::string PortsAsText(const std::vector<PortEntry>& ports) {
 }
 
 std::string PortsAsJson(const std::vector<PortEntry>& ports) {
-  QJsonArray list;
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const PortEntry& entry : ports) {
-    QJsonObject port{{"port", static_cast<int>(entry.number)},
-                     {"present", entry.present},
-                     {"device", entry.present ? QJsonValue(Text(entry.device)) : QJsonValue()},
-                     {"description", Text(entry.description)},
-                     {"vendor", Text(entry.vendor)},
-                     {"model", Text(entry.model)},
-                     {"serialNumber", Text(entry.serialNumber)},
-                     {"byId", Text(entry.byIdLink)},
-                     {"identity", Text(entry.identity)},
-                     {"holdsLongBreak", !CannotHoldTheBreak(entry)}};
+    nlohmann::ordered_json port = {{"port", entry.number},
+                                   {"present", entry.present},
+                                   {"device", entry.present ? nlohmann::ordered_json(entry.device) : nullptr},
+                                   {"description", entry.description},
+                                   {"vendor", entry.vendor},
+                                   {"model", entry.model},
+                                   {"serialNumber", entry.serialNumber},
+                                   {"byId", entry.byIdLink},
+                                   {"identity", entry.identity},
+                                   {"holdsLongBreak", !CannotHoldTheBreak(entry)}};
     if (HasUsbIds(entry)) {
-      port["usbVendorId"] = Text(HexId(*entry.usbVendorId));
-      port["usbProductId"] = Text(HexId(*entry.usbProductId));
+      port["usbVendorId"] = HexId(*entry.usbVendorId);
+      port["usbProductId"] = HexId(*entry.usbProductId);
     }
-    list.append(port);
+    list.push_back(std::move(port));
   }
-  return QJsonDocument(list).toJson(QJsonDocument::Indented).toStdString();
+  // Text that is not UTF-8 (a device's own strings) is replaced, not fatal.
+  return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace cli

@@ -1,23 +1,26 @@
 #include "scenario.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
 
 #include "hex.h"
 
 namespace emulator {
 namespace {
 
+using Json = nlohmann::json;
+
 // A command text as sent ("2A 42 81") or its first two bytes ("2A 42").
-std::optional<std::string> RuleFor(const QString& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
-  const auto key = ParseHexText(keyText.toStdString());
+std::optional<std::string> RuleFor(const std::string& keyText, CorvaneEmulator& device, ReplyRule*& rule) {
+  const auto key = ParseHexText(keyText);
   if (!key || !CommandOfBytes(*key) || key->size() > 3) {
     // Appended piecewise: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary.
     std::string problem = "'";
-    problem += keyText.toStdString();
+    problem += keyText;
     problem += "' is not a command of the interface (2A 41, 2A 42 xx, 2A 44 xx, 2A 43)";
     return problem;
   }
@@ -34,11 +37,48 @@ std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::
   return {line, lineStart == std::string::npos || offset == 0 ? offset + 1 : offset - lineStart};
 }
 
-std::optional<int> Milliseconds(const QJsonValue& value, int lowest) {
-  if (!value.isDouble()) return std::nullopt;
-  const double ms = value.toDouble();
-  if (ms != static_cast<int>(ms) || ms < lowest || ms > 3'600'000) return std::nullopt;
+std::optional<int> Milliseconds(const Json& value, int lowest) {
+  if (!value.is_number()) return std::nullopt;
+  const double ms = value.get<double>();
+  if (ms < lowest || ms > 3'600'000 || ms != static_cast<int>(ms)) return std::nullopt;
   return static_cast<int>(ms);
+}
+
+std::optional<std::string> Text(const Json& value) {
+  if (!value.is_string()) return std::nullopt;
+  return value.get<std::string>();
+}
+
+std::optional<Bytes> HexText(const Json& value) {
+  const auto text = Text(value);
+  return text ? ParseHexText(*text) : std::nullopt;
+}
+
+std::optional<BYTE> ByteNumber(const Json& value) {
+  if (!value.is_number_integer()) return std::nullopt;
+  const auto number = value.get<long long>();
+  if (number < 0 || number > 255) return std::nullopt;
+  return static_cast<BYTE>(number);
+}
+
+// "not valid JSON at line 3, column 10: unexpected number literal; expected ':'"
+std::string SyntaxError(const std::string& text, const Json::parse_error& error) {
+  const auto [line, column] = LineAndColumn(text, error.byte == 0 ? 0 : error.byte - 1);
+  std::string detail = error.what();
+  if (const auto dash = detail.find(" - "); dash != std::string::npos) detail.erase(0, dash + 3);
+  // What was last read may be long and unprintable; the position says where.
+  if (const auto lastRead = detail.find("last read: '"); lastRead != std::string::npos) {
+    const auto end = detail.rfind("'; ");
+    detail.erase(lastRead, end == std::string::npos || end < lastRead ? std::string::npos : end + 3 - lastRead);
+    while (!detail.empty() && (detail.back() == ' ' || detail.back() == ';')) detail.pop_back();
+  }
+  std::string problem = "not valid JSON at line ";
+  problem += std::to_string(line);
+  problem += ", column ";
+  problem += std::to_string(column);
+  problem += ": ";
+  problem += detail;
+  return problem;
 }
 
 }  // namespace
@@ -59,70 +99,55 @@ std::optional<Bytes> ParseHexText(const std::string& text) {
 }
 
 std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulator& device) {
-  QJsonParseError parseError{};
-  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &parseError);
-  if (parseError.error != QJsonParseError::NoError) {
-    const auto [line, column] = LineAndColumn(json, static_cast<std::size_t>(parseError.offset));
-    std::string problem = "not valid JSON at line ";
-    problem += std::to_string(line);
-    problem += ", column ";
-    problem += std::to_string(column);
-    problem += ": ";
-    problem += parseError.errorString().toStdString();
-    return problem;
+  Json root;
+  try {
+    root = Json::parse(json);
+  } catch (const Json::parse_error& error) {
+    return SyntaxError(json, error);
   }
-  if (!document.isObject()) return "the scenario must be a JSON object";
-  const QJsonObject root = document.object();
-  for (auto it = root.begin(); it != root.end(); ++it) {
-    const std::string key = it.key().toStdString();
-    const QJsonValue value = it.value();
+  if (!root.is_object()) return "the scenario must be a JSON object";
+  for (const auto& [key, value] : root.items()) {
     auto bad = [&](const std::string& expected) { return "\"" + key + "\" must be " + expected; };
     if (key == "entry" || key == "pending") {
-      const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
+      const auto bytes = HexText(value);
       if (!bytes) return bad("hex text such as \"06\"");
       (key == "entry" ? device.entryReply : device.pendingAtOpen) = *bytes;
     } else if (key == "version") {
-      const QJsonArray pair = value.toArray();
-      if (!value.isArray() || pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble() ||
-          pair[0].toInt(-1) < 0 || pair[0].toInt(-1) > 255 || pair[1].toInt(-1) < 0 || pair[1].toInt(-1) > 255) {
-        return bad("[major, minor], each 0 to 255");
-      }
-      device.versionMajor = static_cast<BYTE>(pair[0].toInt());
-      device.versionMinor = static_cast<BYTE>(pair[1].toInt());
+      const auto major = value.is_array() && value.size() == 2 ? ByteNumber(value[0]) : std::nullopt;
+      const auto minor = value.is_array() && value.size() == 2 ? ByteNumber(value[1]) : std::nullopt;
+      if (!major || !minor) return bad("[major, minor], each 0 to 255");
+      device.versionMajor = *major;
+      device.versionMinor = *minor;
     } else if (key == "card") {
       const auto ms = Milliseconds(value, -1);
       if (!ms) return bad("milliseconds until the card is taken out, or -1 for never");
       device.InsertCard(*ms < 0 ? CorvaneEmulator::kCardNeverRemoved : std::chrono::milliseconds(*ms));
     } else if (key == "replies" || key == "delays") {
-      if (!value.isObject()) return bad("an object from command text to " +
-                                        std::string(key == "replies" ? "hex text" : "milliseconds"));
-      const QJsonObject table = value.toObject();
-      for (auto entry = table.begin(); entry != table.end(); ++entry) {
+      if (!value.is_object()) return bad("an object from command text to " +
+                                         std::string(key == "replies" ? "hex text" : "milliseconds"));
+      for (const auto& [command, setting] : value.items()) {
         ReplyRule* rule = nullptr;
-        if (auto problem = RuleFor(entry.key(), device, rule)) return "\"" + key + "\": " + *problem;
+        if (auto problem = RuleFor(command, device, rule)) return "\"" + key + "\": " + *problem;
         if (key == "replies") {
-          const auto bytes = entry.value().isString() ? ParseHexText(entry.value().toString().toStdString())
-                                                      : std::nullopt;
-          if (!bytes) return "\"replies\": the reply to " + entry.key().toStdString() + " must be hex text";
+          const auto bytes = HexText(setting);
+          if (!bytes) return "\"replies\": the reply to " + command + " must be hex text";
           rule->replace = *bytes;
         } else {
-          const auto ms = Milliseconds(entry.value(), 0);
-          if (!ms) return "\"delays\": the delay of " + entry.key().toStdString() + " must be milliseconds from 0";
+          const auto ms = Milliseconds(setting, 0);
+          if (!ms) return "\"delays\": the delay of " + command + " must be milliseconds from 0";
           rule->delay = std::chrono::milliseconds(*ms);
         }
       }
     } else if (key == "faults") {
-      if (!value.isObject()) return bad("an object from a step (\"entry\" or a command text) to a fault name");
-      const QJsonObject table = value.toObject();
-      for (auto entry = table.begin(); entry != table.end(); ++entry) {
-        const std::string step = entry.key().toStdString();
+      if (!value.is_object()) return bad("an object from a step (\"entry\" or a command text) to a fault name");
+      for (const auto& [step, name] : value.items()) {
         const auto bytes = ParseHexText(step);
         const auto command = step == "entry" ? std::optional<Command>(Command::Entry)
                              : bytes && bytes->size() == 2 ? CommandOfBytes(*bytes)
                                                            : std::nullopt;
         if (!command) return "\"faults\": '" + step + "' is not a step (entry, 2A 41, 2A 42, 2A 44, 2A 43)";
-        const auto fault = entry.value().isString() ? FaultFromName(entry.value().toString().toStdString())
-                                                    : std::nullopt;
+        const auto text = Text(name);
+        const auto fault = text ? FaultFromName(*text) : std::nullopt;
         if (!fault) {
           std::string names;
           for (Fault known : kAllFaults) names += std::string(names.empty() ? "" : ", ") + FaultName(known);
@@ -131,12 +156,12 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
         device.Inject(*command, *fault);
       }
     } else if (key == "open") {
-      const auto refusal = value.isString() ? OpenRefusalFromName(value.toString().toStdString())
-                                            : std::nullopt;
+      const auto text = Text(value);
+      const auto refusal = text ? OpenRefusalFromName(*text) : std::nullopt;
       if (!refusal) return bad("one of: missing, permission, in-use");
       device.RefuseOpen(*refusal);
     } else if (key == "unplug") {
-      const auto bytes = value.isString() ? ParseHexText(value.toString().toStdString()) : std::nullopt;
+      const auto bytes = HexText(value);
       const auto command = bytes ? CommandOfBytes(*bytes) : std::nullopt;
       if (!command) return bad("a command text such as \"2A 44\"");
       device.UnplugFrom(*command);
@@ -148,20 +173,22 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
 }
 
 std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return "cannot read " + path + ": " + file.errorString().toStdString();
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  auto cannotRead = [&] { return "cannot read " + path + ": " + std::strerror(errno); };
+  if (!file) return cannotRead();
   // Read whole, but never without end (a FIFO, /dev/zero).
-  QByteArray bytes;
-  while (bytes.size() <= kScenarioLimit) {
-    const QByteArray chunk = file.read(kScenarioLimit + 1 - bytes.size());
-    if (chunk.isEmpty()) break;
-    bytes += chunk;
+  std::string text;
+  char chunk[65536];
+  while (text.size() <= static_cast<std::size_t>(kScenarioLimit)) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    text.append(chunk, got);
+    if (got < sizeof chunk) break;
   }
-  if (file.error() != QFileDevice::NoError) return "cannot read " + path + ": " + file.errorString().toStdString();
-  if (bytes.size() > kScenarioLimit) return path + ": larger than 16 MiB; a scenario is a few lines of JSON";
-  if (auto problem = ApplyScenario(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), device)) {
-    return path + ": " + *problem;
+  if (std::ferror(file.get())) return cannotRead();
+  if (text.size() > static_cast<std::size_t>(kScenarioLimit)) {
+    return path + ": larger than 16 MiB; a scenario is a few lines of JSON";
   }
+  if (auto problem = ApplyScenario(text, device)) return path + ": " + *problem;
   return std::nullopt;
 }
 

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "options.h"
@@ -162,10 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "unplugged, unplugged-in-reply, write-failure"},
         ScenarioCase{R"({"open": "busy"})", "\"open\" must be one of: missing, permission, in-use"},
         ScenarioCase{R"([1, 2])", "the scenario must be a JSON object"},
-        ScenarioCase{R"({"entry": )", "not valid JSON at line 1, column 11: unterminated object"},
+        ScenarioCase{R"({"entry": )", "not valid JSON at line 1, column 11: unexpected end of input; expected '[', '{', or a literal"},
         ScenarioCase{"{\n  \"entry\": \"06\",\n  \"card\" 5\n}",
-                     "not valid JSON at line 3, column 11: missing name separator"},
-        ScenarioCase{R"({"entry": "06"} x)", "not valid JSON at line 1, column 17: garbage at the end of the document"}));
+                     "not valid JSON at line 3, column 10: unexpected number literal; expected ':'"},
+        ScenarioCase{R"({"entry": "06"} x)", "not valid JSON at line 1, column 17: invalid literal; expected end of input"}));
 
 // Read whole, up to a limit: what lies after the first MiB counts too.
 TEST(ScenarioFileTest, IsReadWholeUpToItsLimit) {
@@ -178,7 +177,7 @@ TEST(ScenarioFileTest, IsReadWholeUpToItsLimit) {
   const std::string blanks(10 << 20, ' ');
   EXPECT_EQ(load("{\"entry\": \"06\"," + blanks + "\"card\": 0}"), "accepted");
   EXPECT_EQ(load("{\"entry\": \"06\"}" + blanks + "junk"),
-            path + ": not valid JSON at line 1, column 10485776: garbage at the end of the document");
+            path + ": not valid JSON at line 1, column 10485776: invalid literal; expected end of input");
   EXPECT_EQ(load("{" + std::string(emulator::kScenarioLimit, ' ') + "}"),
             path + ": larger than 16 MiB; a scenario is a few lines of JSON");
   std::remove(path.c_str());
@@ -208,16 +207,16 @@ TEST(PortListingTest, ForPeopleAndForScripts) {
             "      USB id 1a86:7523\n"
             "      cannot hold the 1.2 s break (CH340/CH341 driver)\n"
             "      /dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0\n");
-  const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(cli::PortsAsJson({ftdi, ch340}))).array();
-  ASSERT_EQ(list.size(), 2);
-  EXPECT_EQ(list[0]["device"].toString(), "/dev/ttyUSB0");
-  EXPECT_EQ(list[0]["vendor"].toString(), "Future Technology Devices");
-  EXPECT_EQ(list[0]["serialNumber"].toString(), "A1");
-  EXPECT_EQ(list[0]["usbVendorId"].toString(), "0403");
-  EXPECT_TRUE(list[0]["holdsLongBreak"].toBool());
-  EXPECT_EQ(list[1]["port"].toInt(), 2);
-  EXPECT_TRUE(list[1]["device"].isNull());
-  EXPECT_FALSE(list[1]["holdsLongBreak"].toBool());
+  const auto list = nlohmann::json::parse(cli::PortsAsJson({ftdi, ch340}));
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]["device"], "/dev/ttyUSB0");
+  EXPECT_EQ(list[0]["vendor"], "Future Technology Devices");
+  EXPECT_EQ(list[0]["serialNumber"], "A1");
+  EXPECT_EQ(list[0]["usbVendorId"], "0403");
+  EXPECT_EQ(list[0]["holdsLongBreak"], true);
+  EXPECT_EQ(list[1]["port"], 2);
+  EXPECT_TRUE(list[1]["device"].is_null());
+  EXPECT_EQ(list[1]["holdsLongBreak"], false);
 }
 
 // The explanations themselves are tested with the comm layer.
