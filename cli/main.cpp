@@ -1,6 +1,5 @@
 // usb-corvane: sets the interface from a terminal, a script or a remote
 // machine, with the same run as the window.
-#include <QCoreApplication>
 #include <cstdio>
 #include <unistd.h>
 
@@ -37,7 +36,6 @@ int StandardOutputStatus(int earlierError = 0) {
 
 int main(int argc, char** argv) {
   cli::HandleInterrupts();
-  QCoreApplication application(argc, argv);
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
   const cli::Options& options = std::get<cli::Options>(parsed);

@@ -4,14 +4,16 @@
 // the old one and the folder synced. So a crash or a full disk leaves the old
 // or the new file, and two programs never mix. Folders and files are reached
 // through descriptors (KeyFolder), never through another user's links.
-#include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <set>
 #include <vector>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "key_folder.h"
 #include "registry.h"
@@ -231,10 +233,24 @@ std::string MachineFolder() {
   return State().machine.empty() ? std::string("/var/lib/usb-corvane/registry") : State().machine;
 }
 
+namespace {
+
+// The user's configuration folder, as the XDG base directories have it: a
+// relative XDG_CONFIG_HOME is ignored.
+std::string ConfigHome() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && configHome[0] == '/') return configHome;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config";
+  const passwd* user = getpwuid(getuid());
+  return std::string(user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "") + "/.config";
+}
+
+}  // namespace
+
 std::string UserFolder() {
   if (!State().user.empty()) return State().user;
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString() +
-         "/usb-corvane/registry";
+  return ConfigHome() + "/usb-corvane/registry";
 }
 
 std::string LastProblem() { return State().lastProblem; }
