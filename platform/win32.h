@@ -7,6 +7,13 @@
 #pragma once
 
 #ifdef _WIN32
+// std::min, std::max and Millis::max() need windows.h without its macros.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #else
 

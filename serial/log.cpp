@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "Scom.h"
+#include "clock.h"
 #include "hex.h"
 
 TTrafficLog* LogSink = nullptr;
@@ -84,7 +85,7 @@ std::string DateTimeText(double dateTime) {
   // and the zone's name are filled in, as the locale's formats may show them.
   const std::time_t instant = std::mktime(&given);
   std::tm local{};
-  if (instant == static_cast<std::time_t>(-1) || localtime_r(&instant, &local) == nullptr) local = given;
+  if (instant == static_cast<std::time_t>(-1) || !platform::LocalTime(instant, local)) local = given;
   char date[128] = {};
   char time[128] = {};
   std::strftime(date, sizeof date, "%x", &local);

@@ -1,6 +1,7 @@
 // A file held open for appending, which no other writer may open meanwhile.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,11 @@ class AppendFile {
   int Problem() const { return problem_; }
 
  private:
+  static constexpr std::intptr_t kClosed = -1;
+  void Close();
+
   State state_ = State::NotOpened;
-  int fd_ = -1;
+  std::intptr_t native_ = kClosed;  // a descriptor on POSIX, a HANDLE on Windows
   int problem_ = 0;
 };
 

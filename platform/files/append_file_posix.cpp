@@ -2,29 +2,14 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-#include <utility>
 
 #include "append_file.h"
 
 namespace platform {
 
-AppendFile::~AppendFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : state_(std::exchange(other.state_, State::NotOpened)),
-      fd_(std::exchange(other.fd_, -1)),
-      problem_(std::exchange(other.problem_, 0)) {}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    state_ = std::exchange(other.state_, State::NotOpened);
-    fd_ = std::exchange(other.fd_, -1);
-    problem_ = std::exchange(other.problem_, 0);
-  }
-  return *this;
+void AppendFile::Close() {
+  if (native_ != kClosed) ::close(static_cast<int>(native_));
+  native_ = kClosed;
 }
 
 AppendFile AppendFile::OpenExclusive(const std::string& path) {
@@ -43,15 +28,15 @@ AppendFile AppendFile::OpenExclusive(const std::string& path) {
     ::close(fd);
     return file;
   }
-  file.fd_ = fd;
+  file.native_ = fd;
   file.state_ = State::Open;
   return file;
 }
 
 bool AppendFile::Write(std::string_view data) {
-  if (fd_ < 0) return false;
+  if (native_ == kClosed) return false;
   while (!data.empty()) {
-    const ssize_t n = ::write(fd_, data.data(), data.size());
+    const ssize_t n = ::write(static_cast<int>(native_), data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (problem_ == 0) problem_ = n < 0 ? errno : EIO;

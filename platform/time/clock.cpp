@@ -29,7 +29,7 @@ class RealClock final : public Clock {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis = std::chrono::duration_cast<Millis>(now.time_since_epoch()).count() % 1000;
     std::tm local{};
-    localtime_r(&seconds, &local);
+    LocalTime(seconds, local);
     return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                           local.tm_min, local.tm_sec, static_cast<int>(millis < 0 ? millis + 1000 : millis));
   }

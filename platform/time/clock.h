@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <optional>
@@ -41,6 +42,10 @@ class ScopedClock {
 };
 
 // Date-time value for a civil local date and time.
+// The local time of `seconds` in the machine's time zone; false when it has
+// none (localtime_r on POSIX, localtime_s on Windows).
+bool LocalTime(std::time_t seconds, std::tm& local);
+
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                       int millisecond);
 

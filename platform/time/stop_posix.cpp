@@ -1,4 +1,3 @@
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -7,12 +6,11 @@
 #include <unistd.h>
 
 #include "stop.h"
+#include "stop_request.h"
 
 namespace platform {
 namespace {
 
-std::atomic<int> requestedReason{0};
-static_assert(std::atomic<int>::is_always_lock_free, "read and written from signal handlers");
 // A self-pipe: its read end becomes readable with a request, so a poll()
 // anywhere in a wait returns at once.
 int wakePipe[2] = {-1, -1};
@@ -35,7 +33,7 @@ void PrepareStop() {
 
 void RequestStop(int reason) {
   const int saved = errno;  // a handler must leave errno as it found it
-  requestedReason.store(reason == 0 ? -1 : reason);
+  RequestedReason().store(reason == 0 ? -1 : reason);
   if (wakePipe[1] >= 0) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(wakePipe[1], &byte, 1);
@@ -43,25 +41,14 @@ void RequestStop(int reason) {
   errno = saved;
 }
 
-bool StopRequested() { return requestedReason.load() != 0; }
-
-int StopReason() {
-  const int reason = requestedReason.load();
-  return reason < 0 ? 0 : reason;
-}
-
 void ClearStop() {
-  requestedReason.store(0);
+  RequestedReason().store(0);
   DrainWakePipe();
 }
 
 int StopWakeHandle() {
   PrepareStop();
   return wakePipe[0];
-}
-
-void ThrowIfStopRequested() {
-  if (StopRequested()) throw RunStopped();
 }
 
 void SleepUntilOrStopped(MonoTime until) {
