@@ -3,7 +3,8 @@
 // On Windows this is the real API. Elsewhere the same names are declared here
 // and implemented in platform/*_posix.cpp, keeping the contract the callers
 // rely on: BOOL results, counts through out-parameters, GetLastError() for the
-// reason of a failure.
+// reason of a failure. The serial port calls are the program's own on every
+// platform (comm_calls.h).
 #pragma once
 
 #ifdef _WIN32
@@ -176,22 +177,5 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
-
-HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
-                   LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE templateFile);
-BOOL CloseHandle(HANDLE handle);
-BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-               LPOVERLAPPED overlapped);
-BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
-              LPOVERLAPPED overlapped);
-
-BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts);
-BOOL SetupComm(HANDLE handle, DWORD inQueue, DWORD outQueue);
-BOOL GetCommState(HANDLE handle, LPDCB dcb);
-BOOL SetCommState(HANDLE handle, LPDCB dcb);
-BOOL SetCommBreak(HANDLE handle);
-BOOL ClearCommBreak(HANDLE handle);
-BOOL GetCommModemStatus(HANDLE handle, LPDWORD modemStatus);
 
 #endif  // _WIN32

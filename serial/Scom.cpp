@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "comm_calls.h"
 #include "comm_failure.h"
 #include "hex.h"
 #include "log.h"
@@ -51,7 +52,7 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
       platform::comm::Fail(std::move(tooLong));
       return false;
     }
-    Handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    Handle = platform::comm::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (Handle == INVALID_HANDLE_VALUE) return false;
@@ -63,9 +64,9 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
   timeouts.ReadTotalTimeoutConstant = 250;
   timeouts.WriteTotalTimeoutMultiplier = 2;
   timeouts.WriteTotalTimeoutConstant = 500;
-  if (!SetCommTimeouts(Handle, &timeouts)) return false;
-  if (!SetupComm(Handle, kSerialBufferSize, kSerialBufferSize)) return false;
-  if (!GetCommState(Handle, &LineSettings)) return false;
+  if (!platform::comm::SetCommTimeouts(Handle, &timeouts)) return false;
+  if (!platform::comm::SetupComm(Handle, kSerialBufferSize, kSerialBufferSize)) return false;
+  if (!platform::comm::GetCommState(Handle, &LineSettings)) return false;
 
   LineSettings.BaudRate = baudRate;
   LineSettings.fBinary = 1;
@@ -86,26 +87,26 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
   LineSettings.ByteSize = byteSize;
   LineSettings.Parity = parity;
   LineSettings.StopBits = stopBits;
-  if (!SetCommState(Handle, &LineSettings)) return false;
+  if (!platform::comm::SetCommState(Handle, &LineSettings)) return false;
 
   IsOpen = true;
   return true;
 }
 
-bool TSerialPort::SetBreak() { return SetCommBreak(Handle) != FALSE; }
+bool TSerialPort::SetBreak() { return platform::comm::SetCommBreak(Handle) != FALSE; }
 
-bool TSerialPort::ClearBreak() { return ClearCommBreak(Handle) != FALSE; }
+bool TSerialPort::ClearBreak() { return platform::comm::ClearCommBreak(Handle) != FALSE; }
 
 bool TSerialPort::CarrierDetect() {
   DWORD status = 0;
   // A port without modem lines (a pseudo-terminal) cannot report the slot;
   // it counts as empty so that such a port can still be used.
-  if (!GetCommModemStatus(Handle, &status)) return true;
+  if (!platform::comm::GetCommModemStatus(Handle, &status)) return true;
   return (status & MS_RLSD_ON) != 0;
 }
 
 bool TSerialPort::Close() {
-  if (IsOpen) CloseHandle(Handle);
+  if (IsOpen) platform::comm::CloseHandle(Handle);
   IsOpen = false;
   return true;
 }
@@ -113,7 +114,7 @@ bool TSerialPort::Close() {
 bool TSerialPort::Write(std::int32_t n) {
   const DWORD count = static_cast<DWORD>(std::clamp(n, 0, kSerialBufferSize));
   DWORD written = 0;
-  WriteFile(Handle, TxBuffer.data(), count, &written, nullptr);
+  platform::comm::WriteFile(Handle, TxBuffer.data(), count, &written, nullptr);
   if (LogTraffic && LogSink != nullptr) LogSink->WriteRecord(TransmitRecord(*this, count));
   return static_cast<std::int64_t>(written) == n;
 }
@@ -122,7 +123,7 @@ std::int32_t TSerialPort::Read(std::int32_t n) {
   const std::int32_t room = kSerialBufferSize - RxCount;
   const DWORD count = static_cast<DWORD>(std::clamp(n, 0, room));
   DWORD got = 0;
-  ReadFile(Handle, RxBuffer.data() + RxCount, count, &got, nullptr);
+  platform::comm::ReadFile(Handle, RxBuffer.data() + RxCount, count, &got, nullptr);
   got = std::min(got, count);
   RxCount += static_cast<std::int32_t>(got);
   if (got > 0 && LogTraffic && LogSink != nullptr) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "comm_calls.h"
 #include "comm_failure.h"
 #include "fake_tty.h"
 #include "run_bound.h"
@@ -63,7 +64,7 @@ TEST_F(CommSeamTest, BreakAndModemLinesAsTheWindowsCallsReportThem) {
   device->otherModemBits = MS_CTS_ON | MS_DSR_ON | MS_RING_ON;
   ASSERT_TRUE(OpenPort());
   DWORD status = 0;
-  ASSERT_TRUE(GetCommModemStatus(SerialPort.Handle, &status));
+  ASSERT_TRUE(platform::comm::GetCommModemStatus(SerialPort.Handle, &status));
   EXPECT_EQ(status, MS_CTS_ON | MS_DSR_ON | MS_RING_ON);
   EXPECT_FALSE(SerialPort.CarrierDetect());
   EXPECT_TRUE(SerialPort.SetBreak());

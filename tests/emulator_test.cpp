@@ -1,6 +1,7 @@
 // The stand-in for the device keeps to the dialogue it models.
 #include <gtest/gtest.h>
 
+#include "comm_calls.h"
 #include "virtual_time_test.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST_F(EmulatorTest, UnpluggedAdapterFailsReadsWritesAndReopening) {
   EXPECT_FALSE(SerialPort.Write(2));
   DWORD got = 0;
   BYTE data[4];
-  EXPECT_FALSE(ReadFile(SerialPort.Handle, data, 4, &got, nullptr));
+  EXPECT_FALSE(platform::comm::ReadFile(SerialPort.Handle, data, 4, &got, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
   SerialPort.Close();
   EXPECT_FALSE(OpenPort());

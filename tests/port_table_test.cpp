@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "comm_calls.h"
 #include "comm_failure.h"
 #include "corvane_emulator.h"
 #include "port_table.h"
@@ -142,7 +143,7 @@ TEST_F(PortNumberTest, NumbersStayWithTheirAdaptersThroughUnplugAndReplug) {
   machine.Unplug("ttyUSB0");
   EXPECT_EQ(Numbers(), (std::vector<std::string>{"1 - " + ftdi, "2 /fake-dev/ttyUSB1 " + ch340}));
   // Its number opens nothing, and says which adapter it waits for.
-  EXPECT_EQ(CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+  EXPECT_EQ(platform::comm::CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(platform::comm::Explain(platform::comm::LastFailure()),

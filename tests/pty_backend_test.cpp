@@ -11,6 +11,7 @@
 #include <termios.h>
 
 #include "Scom.h"
+#include "comm_calls.h"
 #include "comm_failure.h"
 #include "port_holders.h"
 #include "process_state.h"
@@ -50,7 +51,7 @@ TEST_F(PtyBackendTest, OpensWithTheLineSettingsAndRestoresThemOnClose) {
   ASSERT_EQ(tcgetattr(pty.masterFd(), &before), 0);
   ASSERT_TRUE(OpenPort());
   DCB dcb{};
-  ASSERT_TRUE(GetCommState(SerialPort.Handle, &dcb));
+  ASSERT_TRUE(platform::comm::GetCommState(SerialPort.Handle, &dcb));
   EXPECT_EQ(dcb.BaudRate, 9600u);
   EXPECT_EQ(dcb.ByteSize, 8);
   EXPECT_EQ(dcb.Parity, NOPARITY);
@@ -75,23 +76,23 @@ TEST_F(PtyBackendTest, OpensWithTheLineSettingsAndRestoresThemOnClose) {
 TEST_F(PtyBackendTest, NoModemLinesStillOpensAndTheSlotCountsAsEmpty) {
   ASSERT_TRUE(OpenPort());
   DWORD status = 0;
-  EXPECT_FALSE(GetCommModemStatus(SerialPort.Handle, &status));
+  EXPECT_FALSE(platform::comm::GetCommModemStatus(SerialPort.Handle, &status));
   EXPECT_TRUE(SerialPort.CarrierDetect());
 }
 
 TEST_F(PtyBackendTest, SecondOpenerInThisProcessIsRefused) {
   ASSERT_TRUE(OpenPort());
   platform::ports::MapDevice(4, pty.slavePath());
-  EXPECT_EQ(CreateFileA(".\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  EXPECT_EQ(platform::comm::CreateFileA(".\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   // After Close the port can be opened again.
   SerialPort.Close();
-  HANDLE again = CreateFileA(".\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE again = platform::comm::CreateFileA(".\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(again, INVALID_HANDLE_VALUE);
-  CloseHandle(again);
+  platform::comm::CloseHandle(again);
 }
 
 TEST_F(PtyBackendTest, SecondOpenerInAnotherProcessIsRefused) {
@@ -187,11 +188,11 @@ TEST_F(PtyBackendTest, WriteGivesUpAfterItsTimeOutAndReportsTheBytesSent) {
   ASSERT_TRUE(OpenPort());
   // Nobody reads the other side, so the terminal's buffer fills and stays full.
   COMMTIMEOUTS timeouts{MAXDWORD, MAXDWORD, 250, 0, 200};
-  ASSERT_TRUE(SetCommTimeouts(SerialPort.Handle, &timeouts));
+  ASSERT_TRUE(platform::comm::SetCommTimeouts(SerialPort.Handle, &timeouts));
   std::vector<BYTE> block(1 << 20, 0x55);
   DWORD written = 0;
   const auto start = Steady::now();
-  EXPECT_FALSE(WriteFile(SerialPort.Handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  EXPECT_FALSE(platform::comm::WriteFile(SerialPort.Handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
   const auto took = Steady::now() - start;
   EXPECT_LT(written, block.size());
   EXPECT_GE(took, 150ms);

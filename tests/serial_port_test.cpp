@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "comm_calls.h"
 #include "virtual_time_test.h"
 
 namespace {
@@ -58,20 +59,20 @@ TEST_F(SerialPortTest, UnmappedNumberFailsWithInvalidHandle) {
 
 TEST_F(SerialPortTest, OnlyTheTwoComNameFormsOpenAPort) {
   for (const char* name : {"COM1", "/nonexistent/ttyS0", ".\\COM", "\\\\.\\COMx", ".\\COM1 ", "", "\\\\.\\COM-1"}) {
-    EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    EXPECT_EQ(platform::comm::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE)
         << name;
   }
-  HANDLE handle = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE handle = platform::comm::CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(CloseHandle(handle));
+  EXPECT_TRUE(platform::comm::CloseHandle(handle));
 }
 
 TEST_F(SerialPortTest, SecondOpenerIsRefused) {
   ASSERT_TRUE(OpenPort());
-  EXPECT_EQ(CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  EXPECT_EQ(platform::comm::CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
@@ -152,7 +153,7 @@ TEST_F(SerialPortTest, CloseTwiceMakesNoSecondPlatformCall) {
   EXPECT_TRUE(SerialPort.Close());
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
   EXPECT_FALSE(SerialPort.IsOpen);
-  EXPECT_FALSE(CloseHandle(handle));  // it really was released by the first call
+  EXPECT_FALSE(platform::comm::CloseHandle(handle));  // it really was released by the first call
 }
 
 struct ModemCase {

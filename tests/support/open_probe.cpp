@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "comm_calls.h"
 #include "port_table.h"
 #include "win32.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   platform::ports::UseMachinePorts(false);
   platform::ports::MapDevice(1, argv[1]);
-  HANDLE handle = CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE handle = platform::comm::CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? 3 : 4;
   if (argc > 2 && std::string(argv[2]) == "hold") {
@@ -22,6 +23,6 @@ int main(int argc, char** argv) {
     while (std::getchar() != EOF) {
     }
   }
-  CloseHandle(handle);
+  platform::comm::CloseHandle(handle);
   return 0;
 }

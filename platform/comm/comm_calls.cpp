@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "comm_calls.h"
 #include "comm_device.h"
 #include "comm_failure.h"
 #include "port_table.h"
@@ -11,10 +12,10 @@
 
 namespace {
 
-thread_local DWORD lastError = ERROR_SUCCESS;
-
 // Handles are small numbers, never pointers, so a stale handle after
-// CloseHandle is refused instead of touching freed memory.
+// CloseHandle is refused instead of touching freed memory. Their two low bits
+// are set, which a kernel handle's never are: one passed to the wrong side
+// fails there.
 class HandleTable {
  public:
   HANDLE Add(std::unique_ptr<platform::CommDevice> device) {
@@ -33,7 +34,7 @@ class HandleTable {
 
  private:
   std::map<std::uintptr_t, std::unique_ptr<platform::CommDevice>> devices_;
-  std::uintptr_t next_ = 0x1000;
+  std::uintptr_t next_ = 0x1003;
 };
 
 HandleTable& Handles() {
@@ -54,8 +55,7 @@ HANDLE OpenFailed(platform::comm::CommFailure failure) {
 
 }  // namespace
 
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
+namespace platform::comm {
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
                    LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
@@ -165,3 +165,5 @@ BOOL GetCommModemStatus(HANDLE handle, LPDWORD modemStatus) {
   if (modemStatus != nullptr) *modemStatus = ok ? status : 0;
   return ok;
 }
+
+}  // namespace platform::comm
