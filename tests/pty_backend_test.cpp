@@ -192,7 +192,8 @@ TEST_F(PtyBackendTest, WriteGivesUpAfterItsTimeOutAndReportsTheBytesSent) {
   std::vector<BYTE> block(1 << 20, 0x55);
   DWORD written = 0;
   const auto start = Steady::now();
-  EXPECT_FALSE(platform::comm::WriteFile(SerialPort.Handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  EXPECT_FALSE(
+      platform::comm::WriteFile(SerialPort.Handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
   const auto took = Steady::now() - start;
   EXPECT_LT(written, block.size());
   EXPECT_GE(took, 150ms);
