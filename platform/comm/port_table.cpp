@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "termios_device.h"
+#include "machine_ports.h"
+#include "serial_device.h"
 
 namespace platform::ports {
 namespace {
@@ -27,30 +28,6 @@ Table& State() {
 NumberStore& Store() {
   if (!State().store) State().store = RegistryNumberStore();
   return *State().store;
-}
-
-// The machine's numbered adapters, present or not: the ones plugged in now
-// are numbered (new ones remembered) and the others are listed as absent.
-std::vector<PortEntry> MachinePorts() {
-  std::vector<PortEntry> present = ScanUsbSerialAdapters(State().folders);
-  std::vector<std::string> identities;
-  for (const auto& entry : present) identities.push_back(entry.identity);
-  const auto numbers = present.empty() ? Store().Known() : Store().Remember(identities);
-  std::vector<PortEntry> all;
-  for (const auto& [number, identity] : numbers) {
-    PortEntry entry;
-    for (const auto& adapter : present) {
-      if (adapter.identity == identity) entry = adapter;
-    }
-    if (entry.identity.empty()) {
-      entry.identity = identity;
-      entry.present = false;
-      entry.description = "not plugged in";
-    }
-    entry.number = number;
-    all.push_back(std::move(entry));
-  }
-  return all;
 }
 
 }  // namespace
@@ -96,7 +73,7 @@ void UseNumberStore(std::shared_ptr<NumberStore> store) { State().store = std::m
 std::vector<PortEntry> List() {
   std::map<unsigned, PortEntry> merged;
   if (State().useMachinePorts) {
-    for (PortEntry& entry : MachinePorts()) merged[entry.number] = std::move(entry);
+    for (PortEntry& entry : MachinePorts(State().folders, Store())) merged[entry.number] = std::move(entry);
   }
   for (const auto& [number, mapping] : State().explicitPorts) merged[number] = mapping.entry;
   std::vector<PortEntry> all;
@@ -108,7 +85,7 @@ std::optional<PortEntry> Describe(unsigned number) {
   const auto mapped = State().explicitPorts.find(number);
   if (mapped != State().explicitPorts.end()) return mapped->second.entry;
   if (!State().useMachinePorts) return std::nullopt;
-  for (PortEntry& entry : MachinePorts()) {
+  for (PortEntry& entry : MachinePorts(State().folders, Store())) {
     if (entry.number == number) return std::move(entry);
   }
   return std::nullopt;

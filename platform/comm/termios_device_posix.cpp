@@ -4,7 +4,7 @@
 // holds one: refused while another program has it, taken with flock and
 // TIOCEXCL (both dropped by the kernel when the process ends, however it
 // ends), and given back with its break cleared and its settings as found.
-#include "termios_device.h"
+#include "serial_device.h"
 
 #include <cerrno>
 #include <climits>
