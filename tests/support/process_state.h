@@ -12,21 +12,25 @@
 #include "Utils.h"
 #include "clock.h"
 #include "comm_failure.h"
-#include "device_database.h"
 #include "log.h"
 #include "message_pump.h"
-#include "port_holders.h"
 #include "port_table.h"
 #include "stop.h"
+#ifndef _WIN32
+#include "device_database.h"
+#include "port_holders.h"
+#endif
 
 namespace testing_support {
 
+#ifndef _WIN32
 // The machine's hardware database differs between machines; tests that
 // want names give a database of their own.
 class NoDeviceNames final : public platform::ports::DeviceDatabase {
  public:
   platform::ports::UsbNames Lookup(unsigned, unsigned) override { return {}; }
 };
+#endif
 
 class ProcessState {
  public:
@@ -50,8 +54,10 @@ class ProcessState {
     platform::ports::UseMachinePorts(false);
     platform::ports::UseMachineFolders({});
     platform::ports::UseNumberStore(platform::ports::MemoryNumberStore());
+#ifndef _WIN32
     platform::ports::UseDeviceDatabase(std::make_shared<NoDeviceNames>());
     platform::comm::SetLockFolders({"/nonexistent/corvane-test-locks"});
+#endif
     platform::ClearStop();
     platform::comm::ClearLastFailure();
   }
