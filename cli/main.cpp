@@ -1,7 +1,6 @@
 // usb-corvane: sets the interface from a terminal, a script or a remote
 // machine, with the same run as the window.
 #include <cstdio>
-#include <unistd.h>
 
 #include "Scom.h"
 #include "Usb_corvaneinterface.h"
@@ -75,7 +74,7 @@ int main(int argc, char** argv) {
   std::optional<TTrace> trace;
   if (options.trace) trace.emplace(*options.trace);
 
-  cli::TerminalOutput output({stdout, cli::WantsStyle(STDOUT_FILENO)}, {stderr, cli::WantsStyle(STDERR_FILENO)},
+  cli::TerminalOutput output({stdout, cli::WantsStyle(fileno(stdout))}, {stderr, cli::WantsStyle(fileno(stderr))},
                              options.resetDelay);
   RunWindow = {&output, &output};
   bool done = false;

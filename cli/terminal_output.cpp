@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -27,10 +25,8 @@ bool ShowsFailure() {
 
 bool WantsStyle(int fd) {
   const char* noColor = std::getenv("NO_COLOR");
-  const char* term = std::getenv("TERM");
   if (noColor != nullptr && *noColor != '\0') return false;
-  if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
-  return isatty(fd) != 0;
+  return TerminalTakesStyle(fd);
 }
 
 TerminalOutput::TerminalOutput(OutputStream out, OutputStream err, bool resetDelay)

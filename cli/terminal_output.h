@@ -12,8 +12,11 @@
 namespace cli {
 
 // A terminal that takes colours and redrawing: not under NO_COLOR or
-// TERM=dumb (or no TERM at all), and only a terminal.
+// TERM=dumb (or no TERM at all, on POSIX), and only a terminal.
 bool WantsStyle(int fd);
+// The platform's part of it (terminal_style_*.cpp): a terminal, by TERM, that
+// draws colours.
+bool TerminalTakesStyle(int fd);
 
 struct OutputStream {
   std::FILE* file;

@@ -1,0 +1,15 @@
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "terminal_output.h"
+
+namespace cli {
+
+bool TerminalTakesStyle(int fd) {
+  const char* term = std::getenv("TERM");
+  if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
+  return isatty(fd) != 0;
+}
+
+}  // namespace cli
