@@ -1,32 +1,12 @@
 // A real serial port on Windows: the kernel's own comm calls behind one of
 // the program's handles. Failures are recorded as the errno they stand for,
 // so the program explains and classifies them as it does everywhere.
-#include <cerrno>
-
 #include "comm_failure.h"
 #include "serial_device.h"
+#include "windows_errors.h"
 
 namespace platform {
 namespace {
-
-int ErrnoFromError(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return ENOENT;
-    case ERROR_ACCESS_DENIED: return EACCES;  // also a port another program has open
-    case ERROR_SHARING_VIOLATION: return EBUSY;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION: return ENOTTY;
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_GEN_FAILURE:
-    case ERROR_BAD_COMMAND: return EIO;
-    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-    case ERROR_INVALID_PARAMETER: return EINVAL;
-    case ERROR_SEM_TIMEOUT: return ETIMEDOUT;
-    case ERROR_OPERATION_ABORTED: return ECANCELED;
-    default: return EIO;
-  }
-}
 
 // "COM7" and "\\.\COM7" both name the port; COM10 and above need the prefix.
 std::string KernelName(const std::string& path) {
@@ -77,7 +57,7 @@ class KernelPort final : public CommDevice {
  private:
   BOOL Checked(BOOL ok, const char* operation) {
     if (ok) return TRUE;
-    return comm::Fail({ErrnoFromError(::GetLastError()), operation, path_});
+    return comm::Fail({ErrnoFromWindowsError(::GetLastError()), operation, path_});
   }
 
   HANDLE handle_;
@@ -93,7 +73,7 @@ class KernelPortEndpoint final : public CommEndpoint {
     const HANDLE handle = ::CreateFileA(KernelName(path_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      comm::Fail({ErrnoFromError(::GetLastError()), "open", path_});
+      comm::Fail({ErrnoFromWindowsError(::GetLastError()), "open", path_});
       return nullptr;
     }
     return std::make_unique<KernelPort>(handle, path_);
