@@ -1,0 +1,14 @@
+# Cross-building for Windows with Debian's MinGW-w64 (the POSIX threading
+# flavour, which std::thread needs). The toolchain files name the target:
+# CORVANE_MINGW_TRIPLET and CMAKE_SYSTEM_PROCESSOR.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${CORVANE_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${CORVANE_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${CORVANE_MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${CORVANE_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# One .exe that needs no MinGW DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
