@@ -186,7 +186,7 @@ TEST(ScenarioFileTest, IsReadWholeUpToItsLimit) {
 TEST(PortListingTest, ForPeopleAndForScripts) {
   platform::ports::PortEntry ftdi, ch340;
   ftdi.number = 1;
-  ftdi.device = "/dev/ttyUSB0";
+  ftdi.device = "/fake-dev/ttyUSB0";
   ftdi.identity = ftdi.byIdLink = "/dev/serial/by-id/usb-FTDI_A1-if00-port0";
   ftdi.usbVendorId = 0x0403;
   ftdi.usbProductId = 0x6001;
@@ -200,7 +200,7 @@ TEST(PortListingTest, ForPeopleAndForScripts) {
   ch340.usbProductId = 0x7523;
   EXPECT_EQ(cli::PortsAsText({ftdi, ch340}),
             "Port  Device          What it is\n"
-            "1     /dev/ttyUSB0    FT232 Serial (UART) IC, Future Technology Devices\n"
+            "1     /fake-dev/ttyUSB0 FT232 Serial (UART) IC, Future Technology Devices\n"
             "      USB id 0403:6001, serial number A1\n"
             "      /dev/serial/by-id/usb-FTDI_A1-if00-port0\n"
             "2     -               not plugged in\n"
@@ -209,7 +209,7 @@ TEST(PortListingTest, ForPeopleAndForScripts) {
             "      /dev/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0\n");
   const auto list = nlohmann::json::parse(cli::PortsAsJson({ftdi, ch340}));
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0]["device"], "/dev/ttyUSB0");
+  EXPECT_EQ(list[0]["device"], "/fake-dev/ttyUSB0");
   EXPECT_EQ(list[0]["vendor"], "Future Technology Devices");
   EXPECT_EQ(list[0]["serialNumber"], "A1");
   EXPECT_EQ(list[0]["usbVendorId"], "0403");
