@@ -1,5 +1,6 @@
 // The stored settings: the user's last choices and the window's position, six
-// integers under one machine-wide registry key.
+// integers under one machine-wide registry key (or the user's own copy, where
+// the machine-wide one may not be changed).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QScreen>
@@ -9,8 +10,8 @@
 
 #include "Unit1.h"
 #include "port_box.h"
-#include "registry.h"
 #include "registry_file.h"
+#include "settings_key.h"
 #include "win32.h"
 
 namespace {
@@ -27,11 +28,8 @@ std::string Format(const char* pattern, const char* name) {
 // Opens (creating when missing) with full access, as both operations do.
 class SettingsKey {
  public:
-  SettingsKey() {
-    // The path without its leading backslash.
-    status_ = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey + 1, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-  }
+  // The path without its leading backslash.
+  SettingsKey() { status_ = platform::registry::OpenSettingsKey(kSettingsKey + 1, key_, problem_); }
   ~SettingsKey() {
     if (key_ != nullptr) RegCloseKey(key_);
   }
@@ -40,6 +38,7 @@ class SettingsKey {
 
   bool IsOpen() const { return status_ == ERROR_SUCCESS; }
   bool IsDamaged() const { return status_ == ERROR_BADDB; }
+  const std::string& Problem() const { return problem_; }
 
   std::optional<std::int32_t> ReadInteger(const char* name) const {
     if (RegQueryValueExA(key_, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
@@ -60,7 +59,9 @@ class SettingsKey {
     }
   }
 
-  // The values are written, whole, when the key is closed.
+  // On POSIX the values are written, whole, when the key is closed. Windows
+  // writes each as it is set: a save cut short there leaves the values not
+  // yet set as they were, each of them whole.
   void Commit(const char* firstName) {
     const HKEY key = key_;
     key_ = nullptr;
@@ -73,6 +74,7 @@ class SettingsKey {
  private:
   HKEY key_ = nullptr;
   LSTATUS status_ = ERROR_SUCCESS;
+  std::string problem_;
 };
 
 void SelectItem(QComboBox& box, std::int32_t index) {
@@ -98,7 +100,7 @@ void TForm1::LoadSettings() {
   SettingsKey key;
   // A damaged file is not silently replaced: the start ends with a message
   // that says where it is and what is wrong, so that it can be mended.
-  if (key.IsDamaged()) throw ERegistryException(platform::registry::LastProblem());
+  if (key.IsDamaged()) throw ERegistryException(key.Problem());
   if (!key.IsOpen()) return;
   if (auto port = key.ReadInteger("ComPort")) SelectItem(*Port, *port - 1);
   // Each edge applies on its own; one not stored keeps its default place.

@@ -1,9 +1,10 @@
 // The one table from Windows' error codes to the errno they stand for, so
 // that failures on Windows are recorded, classified and explained as they are
-// on POSIX. Windows only.
+// on POSIX; and the system's own words for a code. Windows only.
 #pragma once
 
 #include <cerrno>
+#include <string>
 
 #include "win32.h"
 
@@ -28,6 +29,20 @@ inline int ErrnoFromWindowsError(DWORD error) {
     case ERROR_OPERATION_ABORTED: return ECANCELED;
     default: return EIO;  // the device not connected, a general failure, ...
   }
+}
+
+// "Access is denied.", as Windows says it (FormatMessage).
+inline std::string WindowsErrorText(DWORD error) {
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(error);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message;
 }
 
 }  // namespace platform

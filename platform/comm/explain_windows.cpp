@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "comm_failure.h"
+#include "windows_errors.h"
 
 namespace platform::comm {
 namespace {
@@ -13,23 +14,10 @@ std::string Where(const CommFailure& f) {
   return "COM" + std::to_string(f.port);
 }
 
-std::string SystemText(DWORD error) {
-  char* text = nullptr;
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(error);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return message;
-}
-
 }  // namespace
 
 std::string Explain(const CommFailure& f) {
-  const std::string said = SystemText(ErrorFromErrno(f.systemError));
+  const std::string said = WindowsErrorText(ErrorFromErrno(f.systemError));
   switch (f.systemError) {
     case 0:
     case ECANCELED: return {};

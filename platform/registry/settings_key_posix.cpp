@@ -1,0 +1,17 @@
+// On POSIX the registry calls themselves fall back to the user's folder (as
+// Windows redirects a legacy program's machine-wide writes), and know in
+// detail what went wrong.
+#include "registry.h"
+#include "settings_key.h"
+
+namespace platform::registry {
+
+LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem) {
+  key = nullptr;
+  const LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) problem = LastProblem();
+  return status;
+}
+
+}  // namespace platform::registry
