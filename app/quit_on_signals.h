@@ -1,15 +1,13 @@
 // SIGTERM, SIGHUP and SIGINT close the window the normal way, so the choices
 // are saved: a logout without a session manager, or Ctrl-C in the terminal
-// that started it. The handler only writes to a socket pair; the window's
-// event loop reads it, as Qt's "Calling Qt Functions From Unix Signal
-// Handlers" describes.
+// that started it. On Windows the same for Ctrl-C, Ctrl-Break and closing the
+// console the window was started from. The handler only hands the close over
+// to the window's event loop.
 #pragma once
 
 #include <QObject>
 #include <functional>
 #include <memory>
-
-class QSocketNotifier;
 
 class TQuitOnSignals final : public QObject {
  public:
@@ -21,6 +19,7 @@ class TQuitOnSignals final : public QObject {
   TQuitOnSignals& operator=(const TQuitOnSignals&) = delete;
 
  private:
+  class Watch;  // how the platform's signals reach the event loop
   std::function<void()> close_;
-  std::unique_ptr<QSocketNotifier> notifier_;
+  std::unique_ptr<Watch> watch_;
 };

@@ -7,6 +7,8 @@
 
 #include "quit_on_signals.h"
 
+// As Qt's "Calling Qt Functions From Unix Signal Handlers" describes: the
+// handler writes a byte to a socket pair, the event loop reads it.
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
@@ -22,10 +24,16 @@ void OnSignal(int) {
 
 }  // namespace
 
+class TQuitOnSignals::Watch {
+ public:
+  explicit Watch(int socket) : notifier(socket, QSocketNotifier::Read) {}
+  QSocketNotifier notifier;
+};
+
 TQuitOnSignals::TQuitOnSignals(std::function<void()> close) : close_(std::move(close)) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets) != 0) return;
-  notifier_ = std::make_unique<QSocketNotifier>(sockets[1], QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+  watch_ = std::make_unique<Watch>(sockets[1]);
+  QObject::connect(&watch_->notifier, &QSocketNotifier::activated, this, [this] {
     char buffer[16];
     while (::read(sockets[1], buffer, sizeof buffer) > 0) {
     }
@@ -39,9 +47,9 @@ TQuitOnSignals::TQuitOnSignals(std::function<void()> close) : close_(std::move(c
 }
 
 TQuitOnSignals::~TQuitOnSignals() {
-  if (!notifier_) return;
+  if (!watch_) return;
   for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &previous[i], nullptr);
-  notifier_.reset();
+  watch_.reset();
   ::close(sockets[0]);
   ::close(sockets[1]);
   sockets[0] = sockets[1] = -1;

@@ -16,6 +16,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// ShellExecuteA, which the lean windows.h leaves out.
+#include <shellapi.h>
 #else
 
 #include <cstdint>
