@@ -36,15 +36,20 @@ class SettingsKeyTest : public ::testing::Test {
     ASSERT_EQ(RegSetValueExA(key, name, 0, REG_DWORD, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
   }
 
+  // As the window saves: open the settings key, set the value, close.
+  void Save(const char* name, DWORD value) {
+    HKEY key = nullptr;
+    std::string problem;
+    ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem), ERROR_SUCCESS) << problem;
+    Write(key, name, value);
+    RegCloseKey(key);
+  }
+
   const std::string subKey = "Software\\Corvane_Test_" + std::to_string(GetCurrentProcessId());
 };
 
 TEST_F(SettingsKeyTest, MachineWideKeyWhereItMayBeChanged) {
-  HKEY key = nullptr;
-  std::string problem;
-  ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem), ERROR_SUCCESS) << problem;
-  Write(key, "ComPort", 3);
-  RegCloseKey(key);
+  Save("ComPort", 3);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, subKey, "ComPort"), 3u);
   EXPECT_EQ(Read(HKEY_CURRENT_USER, subKey, "ComPort"), std::nullopt);
 }
@@ -66,19 +71,15 @@ TEST_F(SettingsKeyTest, UsersOwnCopyWhereTheMachineWideKeyRefusesChanges) {
   LocalFree(readOnly);
   RegCloseKey(machine);
 
-  HKEY key = nullptr;
-  std::string problem;
-  ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem), ERROR_SUCCESS) << problem;
-  Write(key, "ComPort", 5);
-  RegCloseKey(key);
+  Save("ComPort", 5);
   EXPECT_EQ(Read(HKEY_CURRENT_USER, subKey, "ComPort"), 5u);
   EXPECT_EQ(Read(HKEY_CURRENT_USER, subKey, "Frequency"), 1u);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, subKey, "ComPort"), 2u);
 
-  // Opened again: the user's copy as it was left, not a fresh one.
-  ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem), ERROR_SUCCESS) << problem;
-  RegCloseKey(key);
+  // Saved again: into the user's copy as it was left, not a fresh one.
+  Save("Xpos", 9);
   EXPECT_EQ(Read(HKEY_CURRENT_USER, subKey, "ComPort"), 5u);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, subKey, "Xpos"), 9u);
 }
 
 }  // namespace
