@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include "quit_on_signals.h"
 #include "win32.h"
 
@@ -40,7 +42,8 @@ class TQuitOnSignals::Watch {
     return TRUE;
   }
 
-  static inline Watch* active = nullptr;  // the one handler Windows calls
+  // The one watch Windows' handler serves; read on the handler's thread.
+  static inline std::atomic<Watch*> active = nullptr;
   TQuitOnSignals& owner_;
   HANDLE closed_;
 };
