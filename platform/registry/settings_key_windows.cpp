@@ -27,9 +27,9 @@ void CopyMachineValues(const char* subKey, HKEY userKey) {
     DWORD type = REG_NONE;
     const LSTATUS status =
         RegEnumValueA(machine, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
-    if (status == ERROR_NO_MORE_ITEMS) break;
     // The settings are small integers; anything larger is not ours to copy.
-    if (status != ERROR_SUCCESS) continue;
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) break;  // the end, or a key that cannot be read on
     RegSetValueExA(userKey, name.data(), 0, type, data.data(), dataSize);
   }
   RegCloseKey(machine);
