@@ -41,11 +41,11 @@ class ScopedClock {
   Clock* previous_;
 };
 
-// Date-time value for a civil local date and time.
 // The local time of `seconds` in the machine's time zone; false when it has
 // none (localtime_r on POSIX, localtime_s on Windows).
 bool LocalTime(std::time_t seconds, std::tm& local);
 
+// Date-time value for a civil local date and time.
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                       int millisecond);
 
