@@ -2,8 +2,7 @@
 // the machine-wide writes of a legacy 32-bit program to the user's
 // VirtualStore, but refuses those of a 64-bit or manifested one, which would
 // lose every save.
-#include <vector>
-
+#include "registry_values_windows.h"
 #include "settings_key.h"
 #include "windows_errors.h"
 
@@ -19,19 +18,9 @@ LSTATUS Create(HKEY root, const char* subKey, HKEY& key, DWORD& disposition) {
 void CopyMachineValues(const char* subKey, HKEY userKey) {
   HKEY machine = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &machine) != ERROR_SUCCESS) return;
-  std::vector<char> name(256);
-  std::vector<BYTE> data(4096);
-  for (DWORD index = 0;; ++index) {
-    DWORD nameSize = static_cast<DWORD>(name.size());
-    DWORD dataSize = static_cast<DWORD>(data.size());
-    DWORD type = REG_NONE;
-    const LSTATUS status =
-        RegEnumValueA(machine, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
-    // The settings are small integers; anything larger is not ours to copy.
-    if (status == ERROR_MORE_DATA) continue;
-    if (status != ERROR_SUCCESS) break;  // the end, or a key that cannot be read on
-    RegSetValueExA(userKey, name.data(), 0, type, data.data(), dataSize);
-  }
+  ForEachValue(machine, [userKey](const char* name, DWORD type, const BYTE* data, DWORD size) {
+    RegSetValueExA(userKey, name, 0, type, data, size);
+  });
   RegCloseKey(machine);
 }
 
