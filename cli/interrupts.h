@@ -10,5 +10,11 @@ namespace cli {
 void HandleInterrupts();
 // "SIGINT" and the like.
 const char* SignalName(int signal);
+// Ends the program as the stop request's signal would have, once the run has
+// cleaned up: on POSIX the default action is restored and the signal raised
+// again, so that a calling shell sees the signal and stops too (its status
+// still reads 128 + the signal's number). Returns that status where the
+// signal does not end the process (Windows).
+int ExitBySignal(int signal);
 
 }  // namespace cli

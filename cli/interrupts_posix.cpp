@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "interrupts.h"
@@ -28,6 +29,17 @@ const char* SignalName(int signal) {
     case SIGHUP: return "SIGHUP";
     default: return "a signal";
   }
+}
+
+int ExitBySignal(int signal) {
+  std::fflush(nullptr);  // the process ends without running exit()
+  std::signal(signal, SIG_DFL);
+  sigset_t only{};
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  std::raise(signal);
+  return 128 + signal;
 }
 
 }  // namespace cli

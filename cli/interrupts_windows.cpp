@@ -38,4 +38,7 @@ const char* SignalName(int signal) {
   }
 }
 
+// A console program has no signal to die by: the status says it instead.
+int ExitBySignal(int signal) { return 128 + signal; }
+
 }  // namespace cli

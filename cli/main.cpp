@@ -1,5 +1,6 @@
 // usb-corvane: sets the interface from a terminal, a script or a remote
 // machine, with the same run as the window.
+#include <clocale>
 #include <cstdio>
 
 #include "Scom.h"
@@ -34,6 +35,10 @@ int StandardOutputStatus(int earlierError = 0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Dates and messages in the user's locale, numbers always as the C locale
+  // writes them, since scripts read them.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
   cli::HandleInterrupts();
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
@@ -94,7 +99,7 @@ int main(int argc, char** argv) {
     const int signal = platform::StopReason();
     std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
                  cli::SignalName(signal));
-    return 128 + signal;
+    return cli::ExitBySignal(signal);
   }
 
   const TRunOutcome& outcome = LastRunOutcome();
