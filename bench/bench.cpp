@@ -5,8 +5,11 @@
 // code against a pseudo-terminal: a device that answers, one that is silent,
 // one that floods the line, and one unplugged (the master closed) at each
 // step. Prints one JSON object.
-//   bench [--window-probe PATH] [--suite-dir BUILD_DIR] [--runs N]
+// Then the command line reading 16 MiB scenarios of several shapes.
+//   bench [--window-probe PATH] [--suite-dir BUILD_DIR] [--cli PATH] [--runs N]
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,7 +20,10 @@
 #include <cstdio>
 #include <optional>
 #include <poll.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 #include "Scom.h"
@@ -173,14 +179,62 @@ QJsonObject MeasurePty(const PtyCase& c, int runs) {
 
 }  // namespace
 
+// The command line reading a 16 MiB scenario of each shape, as its own
+// process: wall time and peak memory, from its start to its refusal (or, for
+// the one it accepts, to the port that refuses to open). The files are
+// written in pieces so that this process's own peak, which the kernel also
+// counts for the child it forks, stays small.
+QJsonObject MeasureScenarios(const QString& cli) {
+  struct Shape {
+    const char* name;
+    QByteArray head, piece, tail;
+  };
+  const Shape shapes[] = {{"deep", "", "[", ""},
+                          {"flat", "[1", ",1", "]"},
+                          {"long_text", R"({"open": "missing", "entry": ")", "00", "\"}"},
+                          {"repeated_keys", "{", "\"card\": 0, ", "\"card\": 0}"}};
+  const QString path = QDir::temp().filePath("bench-scenario.json");
+  QJsonObject figures;
+  for (const Shape& shape : shapes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(shape.head);
+    const QByteArray block = shape.piece.repeated(16384 / static_cast<int>(shape.piece.size()));
+    while (file.size() + block.size() + shape.tail.size() <= 16 * 1024 * 1024) file.write(block);
+    file.write(shape.tail);
+    file.close();
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+      execl(cli.toLocal8Bit().constData(), "usb-corvane", "--mode", "corvane", "--simulate",
+            path.toLocal8Bit().constData(), nullptr);
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    QJsonObject one;
+    one["wall_s"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    one["peak_rss_kib"] = static_cast<qint64>(usage.ru_maxrss);
+    one["exit_status"] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    figures[shape.name] = one;
+  }
+  QFile::remove(path);
+  return figures;
+}
+
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
-  QString probe, suiteDir;
+  QString probe, suiteDir, cli;
   int runs = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
     if (flag == "--window-probe") probe = argv[i + 1];
     else if (flag == "--suite-dir") suiteDir = argv[i + 1];
+    else if (flag == "--cli") cli = argv[i + 1];
     else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
   }
   platform::ports::UseMachinePorts(false);
@@ -202,6 +256,7 @@ int main(int argc, char** argv) {
   };
   for (const PtyCase& c : ptyCases) result[c.key] = MeasurePty(c, runs);
 
+  if (!cli.isEmpty()) result["scenario_16mib"] = MeasureScenarios(cli);
   if (!probe.isEmpty()) {
     QProcess window;
     window.start(probe, {});

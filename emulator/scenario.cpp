@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <type_traits>
 #include <nlohmann/json.hpp>
 
 #include "hex.h"
@@ -61,24 +63,99 @@ std::optional<BYTE> ByteNumber(const Json& value) {
   return static_cast<BYTE>(number);
 }
 
-// "not valid JSON at line 3, column 10: unexpected number literal; expected ':'"
-std::string SyntaxError(const std::string& text, const Json::parse_error& error) {
-  const auto [line, column] = LineAndColumn(text, error.byte == 0 ? 0 : error.byte - 1);
-  std::string detail = error.what();
-  if (const auto dash = detail.find(" - "); dash != std::string::npos) detail.erase(0, dash + 3);
+// What nlohmann says, without its "[json.exception...]" prefix and the
+// "parse error at ...: syntax error while parsing value - " preamble.
+std::string Detail(const std::string& what) {
+  std::string detail = what;
+  if (const auto dash = detail.find(" - "); dash != std::string::npos) {
+    detail.erase(0, dash + 3);
+  } else if (const auto bracket = detail.find("] "); bracket != std::string::npos) {
+    detail.erase(0, bracket + 2);
+  }
   // What was last read may be long and unprintable; the position says where.
   if (const auto lastRead = detail.find("last read: '"); lastRead != std::string::npos) {
     const auto end = detail.rfind("'; ");
     detail.erase(lastRead, end == std::string::npos || end < lastRead ? std::string::npos : end + 3 - lastRead);
     while (!detail.empty() && (detail.back() == ' ' || detail.back() == ';')) detail.pop_back();
   }
-  std::string problem = "not valid JSON at line ";
+  return detail;
+}
+
+// "<what> at line 3, column 10<detail>"
+std::string AtPosition(const std::string& text, std::size_t offset, const std::string& what,
+                       const std::string& detail) {
+  const auto [line, column] = LineAndColumn(text, offset);
+  std::string problem = what;
+  problem += " at line ";
   problem += std::to_string(line);
   problem += ", column ";
   problem += std::to_string(column);
-  problem += ": ";
   problem += detail;
   return problem;
+}
+
+// A scenario is a few lines of JSON: far deeper nesting or far more values
+// than any scenario has is refused before the parser builds anything, so that
+// 16 MiB of any shape costs little time and memory.
+constexpr int kMaxNesting = 16;
+constexpr std::size_t kMaxValues = 10'000;
+
+std::optional<std::string> ShapeProblem(const std::string& text) {
+  int depth = 0;
+  std::size_t separators = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > kMaxNesting) {
+        return AtPosition(text, i, "nested deeper than " + std::to_string(kMaxNesting) + " levels", "");
+      }
+    } else if (c == '}' || c == ']') {
+      depth = std::max(depth - 1, 0);
+    } else if (c == ',' && ++separators >= kMaxValues) {
+      return AtPosition(text, i, "more than " + std::to_string(kMaxValues) + " values", "");
+    }
+  }
+  return std::nullopt;
+}
+
+// The DOM parser, but a failure is kept with its place in the text instead of
+// thrown: a syntax error, and a number beyond a double ("1e400") too.
+class PlacedDomParser : public nlohmann::detail::json_sax_dom_parser<Json> {
+ public:
+  PlacedDomParser(Json& root, const std::string& text) : json_sax_dom_parser(root, false), text_(text) {}
+
+  template <class Exception>
+  bool parse_error(std::size_t position, const std::string& token, const Exception& error) {
+    if constexpr (std::is_same_v<Exception, Json::parse_error>) {
+      const std::size_t offset = error.byte == 0 ? 0 : error.byte - 1;
+      problem = AtPosition(text_, offset, "not valid JSON", ": " + Detail(error.what()));
+    } else {
+      // The position is just past the number: point at its start.
+      const std::size_t start = position >= token.size() ? position - token.size() : 0;
+      problem = AtPosition(text_, start, "number out of range", ": " + token);
+    }
+    return false;
+  }
+
+  std::optional<std::string> problem;
+
+ private:
+  const std::string& text_;
+};
+
+std::optional<std::string> ParseJson(const std::string& text, Json& root) {
+  if (auto problem = ShapeProblem(text)) return problem;
+  PlacedDomParser parser(root, text);
+  if (!Json::sax_parse(text, &parser)) return parser.problem.value_or("not valid JSON");
+  return std::nullopt;
 }
 
 }  // namespace
@@ -100,11 +177,7 @@ std::optional<Bytes> ParseHexText(const std::string& text) {
 
 std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulator& device) {
   Json root;
-  try {
-    root = Json::parse(json);
-  } catch (const Json::parse_error& error) {
-    return SyntaxError(json, error);
-  }
+  if (auto problem = ParseJson(json, root)) return problem;
   if (!root.is_object()) return "the scenario must be a JSON object";
   for (const auto& [key, value] : root.items()) {
     auto bad = [&](const std::string& expected) { return "\"" + key + "\" must be " + expected; };
@@ -178,6 +251,9 @@ std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmul
   if (!file) return cannotRead();
   // Read whole, but never without end (a FIFO, /dev/zero).
   std::string text;
+  std::error_code noSize;  // a FIFO or a device: grown as it is read
+  const auto size = std::filesystem::file_size(path, noSize);
+  if (!noSize) text.reserve(std::min<std::uintmax_t>(size, kScenarioLimit + 1));
   char chunk[65536];
   while (text.size() <= static_cast<std::size_t>(kScenarioLimit)) {
     const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());

@@ -16,32 +16,16 @@
 #include "message_pump.h"
 #include "port_table.h"
 #include "run_bound.h"
+#include "fuzz_run.h"
 #include "process_state.h"
 
 namespace {
 
 using emulator::Command;
-
-class Window final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
- public:
-  void SetText(const std::string& t) override { text = t; }
-  void SetColor(TColor c) override { color = c; }
-  TColor ButtonFace() const override { return {200, 200, 200}; }
-  int Position() const override { return position; }
-  void SetPosition(int p) override { position = p; }
-  bool Ticked() const override { return ticked; }
-  std::string text;
-  TColor color{};
-  int position = 0;
-  bool ticked = true;
-};
+using fuzz_run::Window;
 
 emulator::Bytes TakeBytes(FuzzedDataProvider& input, std::size_t most) {
   return input.ConsumeBytes<BYTE>(input.ConsumeIntegralInRange<std::size_t>(0, most));
-}
-
-void Check(bool condition) {
-  if (!condition) std::abort();
 }
 
 }  // namespace
@@ -74,16 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const bool done = SetInterfaceMode(mode, "3.58", tries, 1, window);
 
-  Check(clock.Elapsed() <= run_bound::Total(tries));
-  Check(!SerialPort.IsOpen && !device->isOpen() && !device->breakOn());
-  Check(!InterfaceRunActive());
-  if (done) {
-    Check(window.text == mode + " 3.58MHz set successfully" && window.color == clLime && window.position == 15);
-  } else {
-    Check(window.text == "Error setting " + mode + " mode." || window.text == "Please remove card from card slot." ||
-          window.text == "Could not open comport!");
-    Check(window.color == clRed || window.color == clYellow || window.color == window.ButtonFace());
-  }
+  CheckRunEnd(done, mode, window, *device, clock, tries);
   RunWindow = {};
   platform::ports::UnmapAll();
   return 0;

@@ -13,7 +13,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -69,6 +71,47 @@ TEST_F(CliTest, SimulatedRunPrintsTheStatusLinesAndTracesTheDialogue) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\nin\n" << log;
   }
 }
+
+#ifndef __SANITIZE_ADDRESS__
+// 16 MiB of any shape is refused, or read, in bounded memory: the program's
+// peak, as the kernel reports it. The kernel counts the peak of the process
+// that forked too, so the files are written in pieces, never held whole.
+TEST_F(CliTest, SixteenMebibyteScenariosOfAnyShapeStayUnderAHundredMegabytes) {
+  constexpr int kPieces = 1024;  // of 16 KiB each
+  auto write = [&](const std::string& head, const std::string& piece, const std::string& tail) {
+    QFile file(Path("shape.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(head.c_str());
+    const QByteArray block = QByteArray::fromStdString(piece).repeated(16384 / static_cast<int>(piece.size()));
+    for (int i = 0; i < kPieces - 1; ++i) file.write(block);
+    file.write(tail.c_str());
+  };
+  struct Shape {
+    const char* name;
+    std::string head, piece, tail;
+    int exitCode;  // 2: refused; 1: accepted, and the port then refuses to open
+  };
+  for (const Shape& shape : {Shape{"deep", "", "[", "", 2}, Shape{"flat", "[1", ",1", "]", 2},
+                             Shape{"long", R"({"open": "missing", "entry": ")", "00", "\"}", 1},
+                             Shape{"keys", "{", "\"card\": 0, ", "\"card\": 0}", 2}}) {
+    write(shape.head, shape.piece, shape.tail);
+    const std::string path = Path("shape.json").toStdString();
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+      execl(CLI_PROGRAM, CLI_PROGRAM, "--mode", "corvane", "--simulate", path.c_str(), nullptr);
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == shape.exitCode) << shape.name << ": status " << status;
+    EXPECT_LT(usage.ru_maxrss, 100 * 1000) << shape.name << ": peak in kB";
+  }
+}
+#endif
 
 // The trace's opening line in the forms of the locale the user runs under.
 TEST_F(CliTest, TraceHeaderFollowsTheLocaleOfTheEnvironment) {
