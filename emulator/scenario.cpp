@@ -179,7 +179,10 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
   Json root;
   if (auto problem = ParseJson(json, root)) return problem;
   if (!root.is_object()) return "the scenario must be a JSON object";
-  for (const auto& [key, value] : root.items()) {
+  // Named references, not a structured binding: clang 14 cannot capture one in a lambda.
+  for (const auto& item : root.items()) {
+    const std::string& key = item.key();
+    const Json& value = item.value();
     auto bad = [&](const std::string& expected) { return "\"" + key + "\" must be " + expected; };
     if (key == "entry" || key == "pending") {
       const auto bytes = HexText(value);
