@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "file_size_limit.h"
@@ -88,6 +91,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"DanglingContinuation", kHead + "\"A\"=hex:01,\\\r\n", 4,
                     "hex data continues past the end of the file"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A relative HOME or XDG_CONFIG_HOME would put the settings below whatever
+// folder the program was started in: both are ignored for the account's home.
+TEST(UserFolderTest, RelativeHomeAndConfigHomeAreIgnored) {
+  const char* home = std::getenv("HOME");
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedHome = home != nullptr ? home : "", savedConfigHome = configHome != nullptr ? configHome : "";
+  const passwd* account = getpwuid(getuid());
+  ASSERT_NE(account, nullptr);
+  setenv("HOME", "relative/home", 1);
+  setenv("XDG_CONFIG_HOME", "relative/config", 1);
+  EXPECT_EQ(platform::registry::UserFolder(), std::string(account->pw_dir) + "/.config/usb-corvane/registry");
+  for (const auto& [name, saved, was] : {std::tuple{"HOME", savedHome, home}, {"XDG_CONFIG_HOME", savedConfigHome, configHome}}) {
+    if (was != nullptr) setenv(name, saved.c_str(), 1);
+    else unsetenv(name);
+  }
+}
 
 class RegistryApiTest : public ::testing::Test {
  protected:
@@ -250,6 +270,71 @@ TEST_F(KeyFileOnDiskTest, ValueNamesIgnoreCaseAndKeepTheFirstSpelling) {
   const QByteArray text = Bytes(KeyPath(Machine()));
   EXPECT_EQ(text.toLower().count("comport"), 1) << text.toStdString();
   EXPECT_TRUE(text.contains("\"ComPort\"=dword:00000002"));
+}
+
+// What another member of a shared folder made of the old file is never kept:
+// the new file has the folder's own rule.
+TEST_F(KeyFileOnDiskTest, ReplacedFileTakesTheFoldersModeNeverTheOldFiles) {
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  for (const auto& [folderMode, fileMode] : {std::pair{0755u, 0644u}, std::pair{02775u, 0664u}}) {
+    ASSERT_EQ(chmod(QFile::encodeName(KeyFolder(Machine())).constData(), folderMode), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(KeyPath(Machine())).constData(), 0666), 0);
+    ASSERT_EQ(Save(200), ERROR_SUCCESS);
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(KeyPath(Machine())).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, fileMode) << std::oct << folderMode;
+  }
+}
+
+// A file the reader takes (LF, short dwords) may grow past its limit when it
+// is written back (CRLF, eight digits): the save is refused, the file kept.
+TEST_F(KeyFileOnDiskTest, NeverWritesAFileLargerThanItReads) {
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  std::string text = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Veltra_Software\\USB_Corvane]\n";
+  for (int i = 0; text.size() < platform::registry::kMaxKeyFileSize - 32; ++i) {
+    text += "\"V" + std::to_string(i) + "\"=dword:1\n";
+  }
+  QFile file(KeyPath(Machine()));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.c_str());
+  file.close();
+  EXPECT_EQ(Save(200), ERROR_CANTWRITE);
+  EXPECT_EQ(Bytes(KeyPath(Machine())).toStdString(), text);
+  EXPECT_NE(platform::registry::LastProblem().find("would grow beyond 1 MiB"), std::string::npos);
+}
+
+TEST_F(KeyFileOnDiskTest, TemporaryFilesOfDeadWritersAreRemovedByTheNextSave) {
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+  const QString deadOnes = ".USB_Corvane.reg." + QString::number(dead) + ".7";
+  const QString living = ".USB_Corvane.reg." + QString::number(getpid()) + ".7";  // a save under way
+  for (const QString& name : {deadOnes, living}) {
+    QFile litter(KeyFolder(Machine()) + "/" + name);
+    ASSERT_TRUE(litter.open(QIODevice::WriteOnly));
+  }
+  ASSERT_EQ(Save(200), ERROR_SUCCESS);
+  EXPECT_EQ(QDir(KeyFolder(Machine())).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList{living, "USB_Corvane.reg", "USB_Corvane.reg.lock"}));
+}
+
+// Another program that keeps the key locked past the wait: the save says who
+// and leaves the old file.
+TEST_F(KeyFileOnDiskTest, AKeyLockedPastTheWaitNamesItsHolder) {
+  ASSERT_EQ(Save(100), ERROR_SUCCESS);
+  const QByteArray before = Bytes(KeyPath(Machine()));
+  QProcess holder;
+  holder.start("flock", {KeyPath(Machine()) + ".lock", "sh", "-c", "echo locked; exec sleep 60"});
+  ASSERT_TRUE(holder.waitForReadyRead(10000)) << "flock did not start";
+  platform::registry::SetLockWait(100);
+  EXPECT_EQ(Save(200), ERROR_SHARING_VIOLATION);
+  platform::registry::SetLockWait(0);
+  EXPECT_EQ(platform::registry::LastProblem(), "flock (process " + std::to_string(holder.processId()) +
+                                                   ") holds the settings in " + KeyPath(Machine()).toStdString());
+  EXPECT_EQ(Bytes(KeyPath(Machine())), before);
+  holder.kill();
+  holder.waitForFinished();
 }
 
 }  // namespace

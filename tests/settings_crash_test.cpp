@@ -75,6 +75,10 @@ TEST_F(SettingsCrashTest, KilledInTheMiddleOfSavingLeavesTheOldOrTheNewFile) {
   }
   EXPECT_EQ(survived, kTrials);
   RecordProperty("crash_trials", survived);
+  // Nothing of the killed saves is left once the next one has run.
+  ASSERT_EQ(QProcess::execute(SETTINGS_SAVER, {Machine(), User(), "A", "1"}), 0);
+  EXPECT_EQ(QDir(Machine() + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software").entryList(QDir::Files | QDir::Hidden),
+            (QStringList{"USB_Corvane.reg", "USB_Corvane.reg.lock"}));
 }
 
 TEST_F(SettingsCrashTest, TwoProgramsSavingAtOnceLeaveOneWholeFile) {

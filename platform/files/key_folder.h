@@ -59,8 +59,11 @@ class KeyFolder {
                                       FileProblem& problem) const;
   // Replaces `name` with `text`: a temporary file, every write checked,
   // fsync, rename, fsync of the folder. On any failure the old file stays.
+  // The new file has the folder's mode (0664 in a set-group-ID folder, else
+  // 0644), and temporary files that killed writers left are removed first.
   bool ReplaceFile(const std::string& name, std::string_view text, FileProblem& problem) const;
-  // Takes the lock file `name` (created when missing), waiting up to `waitMs`.
+  // Takes the lock file `name` (created when missing), waiting up to `waitMs`;
+  // TimedOut names the holder in `problem.reason` when it can be seen.
   Lock TakeLock(const std::string& name, int waitMs, std::optional<FileLock>& lock, FileProblem& problem) const;
 
  private:
@@ -68,6 +71,7 @@ class KeyFolder {
   // Opens a file without following a link, and checks that it may be trusted.
   int OpenEntry(const std::string& name, int flags, FileProblem& problem) const;
   mode_t NewFileMode() const;
+  void RemoveDeadWritersFiles(const std::string& name) const;
 
   int fd_;
   std::string path_;

@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -162,38 +168,113 @@ std::optional<std::string> KeyFolder::ReadFile(const std::string& name, std::siz
   return text;
 }
 
-bool KeyFolder::ReplaceFile(const std::string& name, std::string_view text, FileProblem& problem) const {
-  // Not guessable, so nobody can block a save by taking its name first.
-  static std::mt19937_64 random{std::random_device{}()};
-  const std::string temporary = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(random());
-  const int fd = OpenEntry(temporary, O_WRONLY | O_CREAT | O_EXCL, problem);
-  if (fd < 0) return false;
-  auto failed = [&](int error) {
-    problem = {error, {}};
-    ::unlinkat(fd_, temporary.c_str(), 0);
-    return false;
-  };
-  // The file keeps the mode of the one it replaces; a new one takes the folder's sharing.
-  struct stat old {};
-  const mode_t mode = ::fstatat(fd_, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)
-                          ? (old.st_mode & 0777)
-                          : NewFileMode();
-  ::fchmod(fd, mode);
-  ::fcntl(fd, F_SETFL, 0);  // blocking writes from here
+namespace {
+
+// ".USB_Corvane.reg.<pid>.<random>": the named temporary file of a save.
+std::string TemporaryPrefix(const std::string& name) { return "." + name + "."; }
+
+// The writer a temporary file's name gives, when it has ended.
+bool WriterGone(const std::string& entry) {
+  const auto dot = entry.rfind('.');
+  const auto pidStart = dot == std::string::npos || dot == 0 ? std::string::npos : entry.rfind('.', dot - 1);
+  if (pidStart == std::string::npos) return false;
+  const std::string digits = entry.substr(pidStart + 1, dot - pidStart - 1);
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  const long pid = std::stol(digits);
+  return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Who holds the flock on `fd`'s file, from the kernel's table of locks:
+// "usb-corvane-con (process 1234)", or empty when it cannot be seen.
+std::string LockHolder(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {};
+  std::ifstream locks("/proc/locks");
+  char where[64];
+  std::snprintf(where, sizeof where, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                static_cast<unsigned long long>(info.st_ino));
+  // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; waiters ("1: -> FLOCK ...") hold nothing.
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string id, kind, advisory, mode, pid, file;
+    if (!(fields >> id >> kind >> advisory >> mode >> pid >> file) || kind != "FLOCK" || file != where) continue;
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name.empty() ? "process " + pid : name + " (process " + pid + ")";
+  }
+  return {};
+}
+
+// Writes all of `text` to `fd`; the errno of the failure, 0 on success.
+int WriteAll(int fd, std::string_view text) {
   for (std::size_t done = 0; done < text.size();) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    done += static_cast<std::size_t>(n);
+  }
+  return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+void KeyFolder::RemoveDeadWritersFiles(const std::string& name) const {
+  const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* folder = ::fdopendir(fd);
+  if (folder == nullptr) {
+    ::close(fd);
+    return;
+  }
+  const std::string prefix = TemporaryPrefix(name);
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string entryName = entry->d_name;
+    if (entryName.compare(0, prefix.size(), prefix) != 0 || !WriterGone(entryName)) continue;
+    struct stat info {};
+    if (::fstatat(fd_, entryName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+        Trusted(info, mode_)) {
+      ::unlinkat(fd_, entryName.c_str(), 0);
+    }
+  }
+  ::closedir(folder);
+}
+
+bool KeyFolder::ReplaceFile(const std::string& name, std::string_view text, FileProblem& problem) const {
+  RemoveDeadWritersFiles(name);
+  // Not guessable, so nobody can block a save by taking its name first.
+  static std::mt19937_64 random{std::random_device{}()};
+  const std::string temporary = TemporaryPrefix(name) + std::to_string(::getpid()) + "." + std::to_string(random());
+  // Preferably a file without a name until it is whole, which a killed save
+  // cannot leave behind; where the file system has none, a named one.
+  // Naming it later goes through /proc (linkat with AT_EMPTY_PATH is for root only).
+  static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+  int fd = canName ? ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode()) : -1;
+  const bool unnamed = fd >= 0;
+  if (!unnamed) fd = OpenEntry(temporary, O_WRONLY | O_CREAT | O_EXCL, problem);
+  if (fd < 0) return false;
+  bool named = !unnamed;
+  auto failed = [&](int error) {
+    problem = {error, {}};
+    if (named) ::unlinkat(fd_, temporary.c_str(), 0);
+    return false;
+  };
+  // Always the folder's rule, never the mode of the file it replaces, which
+  // another member of a shared folder may have opened to everyone.
+  ::fchmod(fd, NewFileMode());
+  ::fcntl(fd, F_SETFL, 0);  // blocking writes from here
+  if (const int error = WriteAll(fd, text); error != 0) {
+    ::close(fd);
+    return failed(error);
+  }
+  if (unnamed) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), fd_, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      const int error = errno;
       ::close(fd);
       return failed(error);
     }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return failed(error);
+    named = true;
   }
   if (::close(fd) != 0) return failed(errno);
   if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) return failed(errno);
@@ -223,6 +304,7 @@ KeyFolder::Lock KeyFolder::TakeLock(const std::string& name, int waitMs, std::op
     }
     if (errno != EWOULDBLOCK && errno != EINTR) break;
     if (std::chrono::steady_clock::now() >= deadline) {
+      problem = {EWOULDBLOCK, LockHolder(fd)};
       ::close(fd);
       return Lock::TimedOut;
     }

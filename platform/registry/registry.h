@@ -14,7 +14,9 @@ std::string MachineFolder();
 std::string UserFolder();
 // Why the last RegCreateKeyExA failed, in words for a message.
 std::string LastProblem();
-// How long RegCreateKeyExA waits for another program to finish with a key.
-inline constexpr int kLockWaitMs = 5000;
+// How long RegCreateKeyExA waits for another program to finish with a key:
+// 5 s unless set (tests); 0 or less restores the default.
+void SetLockWait(int milliseconds);
+int LockWaitMs();
 
 }  // namespace platform::registry

@@ -36,6 +36,7 @@ struct Locations {
   std::string machine;
   std::string user;
   std::string lastProblem;
+  int lockWaitMs = 0;
 };
 
 Locations& State() {
@@ -136,8 +137,14 @@ LoadResult LoadKeyFile(const KeyFolder& folder, const std::string& name, bool fo
 }
 
 bool WriteKeyFile(const KeyFolder& folder, const std::string& name, const KeyFile& key) {
+  const std::string text = FormatKeyFile(key);
+  // Never a file the next start would refuse to read.
+  if (text.size() > kMaxKeyFileSize) {
+    State().lastProblem = folder.path() + "/" + name + " would grow beyond 1 MiB, more than a settings key may be";
+    return false;
+  }
   FileProblem problem;
-  if (folder.ReplaceFile(name, FormatKeyFile(key), problem)) return true;
+  if (folder.ReplaceFile(name, text, problem)) return true;
   NoteRefusal(problem);
   return false;
 }
@@ -154,11 +161,12 @@ OpenResult OpenAt(const std::string& base, const std::string& hive, const std::v
   if (!folder->Writable()) return OpenResult::Refused;
 
   auto opened = std::make_unique<HKEY__>();
-  switch (folder->TakeLock(place.file + ".lock", kLockWaitMs, opened->lock, problem)) {
+  switch (folder->TakeLock(place.file + ".lock", LockWaitMs(), opened->lock, problem)) {
     case KeyFolder::Lock::Locked: break;
     case KeyFolder::Lock::Refused: NoteRefusal(problem); return OpenResult::Refused;
     case KeyFolder::Lock::TimedOut:
-      State().lastProblem = "another program holds the settings in " + place.Path();
+      State().lastProblem = (problem.reason.empty() ? std::string("another program") : problem.reason) +
+                            " holds the settings in " + place.Path();
       return OpenResult::Busy;
   }
   opened->fileName = place.file;
@@ -236,12 +244,13 @@ std::string MachineFolder() {
 namespace {
 
 // The user's configuration folder, as the XDG base directories have it: a
-// relative XDG_CONFIG_HOME is ignored.
+// relative XDG_CONFIG_HOME or HOME is ignored, since it would put the
+// settings wherever the program happens to be started.
 std::string ConfigHome() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
   if (configHome != nullptr && configHome[0] == '/') return configHome;
   const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config";
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config";
   const passwd* user = getpwuid(getuid());
   return std::string(user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "") + "/.config";
 }
@@ -254,6 +263,9 @@ std::string UserFolder() {
 }
 
 std::string LastProblem() { return State().lastProblem; }
+
+void SetLockWait(int milliseconds) { State().lockWaitMs = milliseconds; }
+int LockWaitMs() { return State().lockWaitMs > 0 ? State().lockWaitMs : 5000; }
 
 }  // namespace platform::registry
 
