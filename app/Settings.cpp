@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QScreen>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -38,6 +39,8 @@ class SettingsKey {
 
   bool IsOpen() const { return status_ == ERROR_SUCCESS; }
   bool IsDamaged() const { return status_ == ERROR_BADDB; }
+  // Another program held the key past the wait.
+  bool IsBusy() const { return status_ == ERROR_SHARING_VIOLATION; }
   const std::string& Problem() const { return problem_; }
 
   std::optional<std::int32_t> ReadInteger(const char* name) const {
@@ -101,6 +104,9 @@ void TForm1::LoadSettings() {
   // A damaged file is not silently replaced: the start ends with a message
   // that says where it is and what is wrong, so that it can be mended.
   if (key.IsDamaged()) throw ERegistryException(key.Problem());
+  if (key.IsBusy()) {
+    std::fprintf(stderr, "usb-corvane-config: %s; the window starts with its defaults.\n", key.Problem().c_str());
+  }
   if (!key.IsOpen()) return;
   if (auto port = key.ReadInteger("ComPort")) SelectItem(*Port, *port - 1);
   // Each edge applies on its own; one not stored keeps its default place.
@@ -115,6 +121,8 @@ void TForm1::LoadSettings() {
 void TForm1::SaveSettings() {
   ++settingsSaves_;
   SettingsKey key;
+  // The choices would be lost without a word; the old values stay as they are.
+  if (key.IsBusy()) throw ERegistryException("The settings were not saved: " + key.Problem());
   if (!key.IsOpen()) return;
   key.WriteInteger("Version", kSettingsVersion);
   key.WriteInteger("ComPort", ItemIndex(*Port) + 1);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScreen>
 #include <filesystem>
 #include <functional>
@@ -212,6 +213,33 @@ TEST_F(SettingsTest, SaveThatCannotBeWrittenIsReportedOnceAndTheWindowStillClose
   EXPECT_EQ(QDir(QFileInfo(QString::fromStdString(KeyFilePath(machineFolder))).absolutePath())
                 .entryList(QDir::Files | QDir::Hidden),
             (QStringList{"USB_Corvane.reg", "USB_Corvane.reg.lock"}));  // no temporary file left
+}
+
+// Another program keeps the settings locked: the start says so and shows the
+// defaults; the close says the choices were not saved, and by whom.
+TEST_F(SettingsTest, SettingsLockedByAnotherProgramAreNeitherLostSilentlyNorOverwritten) {
+  StoreValues({{"ComPort", Dword(3)}});
+  const QByteArray before = FileBytes(KeyFilePath(machineFolder));
+  QProcess holder;
+  holder.start("flock", {QString::fromStdString(KeyFilePath(machineFolder)) + ".lock", "sh", "-c",
+                         "echo locked; exec sleep 60"});
+  ASSERT_TRUE(holder.waitForReadyRead(10000)) << "flock did not start";
+  platform::registry::SetLockWait(100);
+  const std::string held = "flock (process " + std::to_string(holder.processId()) + ") holds the settings in " +
+                           KeyFilePath(machineFolder);
+  ::testing::internal::CaptureStderr();
+  TForm1& w = MakeForm();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "usb-corvane-config: " + held + "; the window starts with its defaults.\n");
+  EXPECT_EQ(w.Port->currentText(), "Com1");
+  w.Port->setCurrentIndex(7);
+  EXPECT_TRUE(w.close());
+  platform::registry::SetLockWait(0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].second.toStdString(), "The settings were not saved: " + held + ".");
+  EXPECT_EQ(FileBytes(KeyFilePath(machineFolder)), before);
+  holder.kill();
+  holder.waitForFinished();
 }
 
 TEST_F(SettingsTest, RefusedMachineFolderFallsBackToAPerUserCopy) {
