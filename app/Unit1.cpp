@@ -114,10 +114,16 @@ TForm1::~TForm1() {
 void TForm1::ShowPortDevices() {
   // One look at the machine's devices serves all sixteen items.
   std::map<unsigned, platform::ports::PortEntry> devices;
-  for (auto& entry : platform::ports::List()) devices.emplace(entry.number, std::move(entry));
+  platform::ports::PortList list = platform::ports::List();
+  for (auto& entry : list.ports) devices.emplace(entry.number, std::move(entry));
+  // Nothing is renumbered around damage: every unmapped number opens nothing.
+  const QString nothing = list.problem.empty()
+                              ? QString("No device on this machine")
+                              : "Opens nothing while the stored port numbers cannot be read (" +
+                                    QString::fromStdString(list.problem) + ")";
   for (int i = 0; i < Port->count(); ++i) {
     const auto found = devices.find(static_cast<unsigned>(i + 1));
-    QString tip = "No device on this machine";
+    QString tip = nothing;
     if (found != devices.end()) {
       const auto& entry = found->second;
       if (!entry.present) {

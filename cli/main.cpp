@@ -53,9 +53,17 @@ int main(int argc, char** argv) {
       return StandardOutputStatus();
     case cli::Options::Action::ListPorts: {
       // Every number known on this machine, present or not.
-      const auto ports = platform::ports::List();
-      std::fputs((options.json ? cli::PortsAsJson(ports) : cli::PortsAsText(ports)).c_str(), stdout);
-      return StandardOutputStatus();
+      const platform::ports::PortList list = platform::ports::List();
+      std::fputs((options.json ? cli::PortsAsJson(list.ports) : cli::PortsAsText(list.ports)).c_str(), stdout);
+      // Nothing is renumbered around damage: the file is left for the user.
+      if (!list.problem.empty()) {
+        std::fprintf(stderr,
+                     "usb-corvane: no port has a number while the stored port numbers cannot be read (%s); mend or "
+                     "remove that file. The adapters plugged in are listed by their paths.\n",
+                     list.problem.c_str());
+      }
+      const int status = StandardOutputStatus();
+      return status != 0 || list.problem.empty() ? status : 1;
     }
     case cli::Options::Action::Configure: break;
   }

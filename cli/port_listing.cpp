@@ -39,7 +39,8 @@ std::string PortsAsText(const std::vector<PortEntry>& ports) {
   std::string text = "Port  Device          What it is\n";
   for (const PortEntry& entry : ports) {
     char head[64];
-    std::snprintf(head, sizeof head, "%-5u %-15s ", entry.number, entry.present ? entry.device.c_str() : "-");
+    const std::string number = entry.number == 0 ? "-" : std::to_string(entry.number);
+    std::snprintf(head, sizeof head, "%-5s %-15s ", number.c_str(), entry.present ? entry.device.c_str() : "-");
     text += head;
     text += entry.present ? Names(entry) : "not plugged in";
     text += "\n";
@@ -57,7 +58,7 @@ std::string PortsAsText(const std::vector<PortEntry>& ports) {
 std::string PortsAsJson(const std::vector<PortEntry>& ports) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const PortEntry& entry : ports) {
-    nlohmann::ordered_json port = {{"port", entry.number},
+    nlohmann::ordered_json port = {{"port", entry.number == 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(entry.number)},
                                    {"present", entry.present},
                                    {"device", entry.present ? nlohmann::ordered_json(entry.device) : nullptr},
                                    {"description", entry.description},

@@ -8,6 +8,7 @@
 #include "hex.h"
 #include "log.h"
 #include "message_pump.h"
+#include "port_name.h"
 #include "stop.h"
 
 TSerialPort SerialPort;
@@ -26,17 +27,13 @@ BYTE ConvertPair(const std::string& pair) {
   return static_cast<BYTE>(high * 16 + low);
 }
 
-// The name by the two-prefix rule, before it meets the 16-byte buffer.
-std::string UncutDeviceName(DWORD portNumber) {
-  return (portNumber < 10 ? ".\\COM" : "\\\\.\\COM") + std::to_string(portNumber);
-}
-
 }  // namespace
 
 TSerialPort::TSerialPort() : EchoReadBack(false), LogHex(true), LogDecimal(false) {}
 
+// The name by the two-prefix rule, cut to the 16-byte buffer.
 std::string CommDeviceName(DWORD portNumber) {
-  std::string name = UncutDeviceName(portNumber);
+  std::string name = platform::ports::PortDeviceName(portNumber);
   // Cutting the name would open another port, so a name that does not fit opens none.
   if (name.size() > kDeviceNameBuffer - 1) return {};
   return name;
@@ -47,7 +44,7 @@ bool TSerialPort::Open(DWORD portNumber, DWORD baudRate, BYTE byteSize, BYTE sto
   const std::string name = CommDeviceName(portNumber);
   if (!IsOpen) {
     if (name.empty()) {
-      platform::comm::CommFailure tooLong{ENAMETOOLONG, "open", UncutDeviceName(portNumber)};
+      platform::comm::CommFailure tooLong{ENAMETOOLONG, "open", platform::ports::PortDeviceName(portNumber)};
       tooLong.port = portNumber;
       platform::comm::Fail(std::move(tooLong));
       return false;

@@ -225,6 +225,10 @@ TEST(PortListingTest, ForPeopleAndForScripts) {
   EXPECT_EQ(list[1]["port"], 2);
   EXPECT_TRUE(list[1]["device"].is_null());
   EXPECT_EQ(list[1]["holdsLongBreak"], false);
+  // Without readable stored numbers an adapter is listed by its path alone.
+  ftdi.number = 0;
+  EXPECT_EQ(cli::PortsAsText({ftdi}).substr(0, 100).find("\n-     /fake-dev/ttyUSB0 FT232"), 32u);
+  EXPECT_TRUE(nlohmann::json::parse(cli::PortsAsJson({ftdi}))[0]["port"].is_null());
 }
 
 // The explanations themselves are tested with the comm layer.

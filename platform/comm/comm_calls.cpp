@@ -70,7 +70,11 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
     // A number whose adapter is absent names it; nothing else is ever opened.
     platform::comm::CommFailure failure{ENOENT, "open"};
     failure.port = *number;
-    if (const auto entry = platform::ports::Describe(*number)) failure.identity = entry->identity;
+    const platform::ports::PortList known = platform::ports::List();
+    for (const auto& entry : known.ports) {
+      if (entry.number == *number) failure.identity = entry.identity;
+    }
+    failure.numbering = known.problem;
     return OpenFailed(std::move(failure));
   }
   auto device = endpoint->Open();

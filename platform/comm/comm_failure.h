@@ -31,6 +31,7 @@ struct CommFailure {
   std::string device;      // the device's path, or what stands in for it
   unsigned port = 0;       // the port number asked for, when one was
   std::string identity;    // the adapter a port number belongs to
+  std::string numbering;   // why no machine port has a number now (the stored numbers cannot be read)
   std::optional<long> holder;  // a process seen holding the device
   std::string holderName;
   std::string lockFile;    // the lock file that names the holder

@@ -31,6 +31,11 @@ std::string ModeText(mode_t mode) {
 }
 
 std::string NoSuchDevice(const CommFailure& f) {
+  if (!f.numbering.empty()) {
+    return "No such device: port " + std::to_string(f.port) +
+           " opens nothing while the stored port numbers cannot be read (" + f.numbering +
+           "); mend or remove that file.";
+  }
   if (!f.identity.empty()) {
     return "No such device: port " + std::to_string(f.port) + " is the adapter " + f.identity +
            ", which is not plugged in.";

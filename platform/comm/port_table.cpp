@@ -1,8 +1,7 @@
 #include "port_table.h"
 
-#include <cstring>
+#include <map>
 
-#include "machine_ports.h"
 #include "serial_device.h"
 
 namespace platform::ports {
@@ -32,21 +31,6 @@ NumberStore& Store() {
 
 }  // namespace
 
-std::map<unsigned, std::string> NumberNewIdentities(const std::map<unsigned, std::string>& known,
-                                                    const std::vector<std::string>& identities) {
-  std::map<unsigned, std::string> all = known, given;
-  for (const std::string& identity : identities) {
-    bool numbered = false;
-    for (const auto& [number, existing] : all) numbered = numbered || existing == identity;
-    if (numbered) continue;
-    unsigned number = 1;
-    while (all.count(number) != 0) ++number;
-    all[number] = identity;
-    given[number] = identity;
-  }
-  return given;
-}
-
 void MapDevice(unsigned number, std::string devicePath) {
   PortEntry entry;
   entry.number = number;
@@ -70,23 +54,30 @@ void UseMachinePorts(bool use) { State().useMachinePorts = use; }
 void UseMachineFolders(MachineFolders folders) { State().folders = std::move(folders); }
 void UseNumberStore(std::shared_ptr<NumberStore> store) { State().store = std::move(store); }
 
-std::vector<PortEntry> List() {
+PortList List() {
   std::map<unsigned, PortEntry> merged;
+  PortList list;
+  std::vector<PortEntry> unnumbered;
   if (State().useMachinePorts) {
-    for (PortEntry& entry : MachinePorts(State().folders, Store())) merged[entry.number] = std::move(entry);
+    PortList machine = MachinePorts(State().folders, Store());
+    list.problem = std::move(machine.problem);
+    for (PortEntry& entry : machine.ports) {
+      if (entry.number == 0) unnumbered.push_back(std::move(entry));
+      else merged[entry.number] = std::move(entry);
+    }
   }
   for (const auto& [number, mapping] : State().explicitPorts) merged[number] = mapping.entry;
-  std::vector<PortEntry> all;
-  for (auto& [number, entry] : merged) all.push_back(std::move(entry));
-  return all;
+  list.ports = std::move(unnumbered);
+  for (auto& [number, entry] : merged) list.ports.push_back(std::move(entry));
+  return list;
 }
 
 std::optional<PortEntry> Describe(unsigned number) {
   const auto mapped = State().explicitPorts.find(number);
   if (mapped != State().explicitPorts.end()) return mapped->second.entry;
   if (!State().useMachinePorts) return std::nullopt;
-  for (PortEntry& entry : MachinePorts(State().folders, Store())) {
-    if (entry.number == number) return std::move(entry);
+  for (PortEntry& entry : MachinePorts(State().folders, Store()).ports) {
+    if (entry.number != 0 && entry.number == number) return std::move(entry);
   }
   return std::nullopt;
 }
@@ -97,26 +88,6 @@ std::shared_ptr<CommEndpoint> Resolve(unsigned number) {
   const auto entry = number == 0 ? std::nullopt : Describe(number);
   if (!entry || !entry->present) return nullptr;
   return MakeSerialDeviceEndpoint(entry->device);
-}
-
-std::optional<unsigned> ParsePortName(const char* name) {
-  if (name == nullptr) return std::nullopt;
-  const char* digits = nullptr;
-  if (std::strncmp(name, "\\\\.\\COM", 7) == 0) {
-    digits = name + 7;
-  } else if (std::strncmp(name, ".\\COM", 5) == 0) {
-    digits = name + 5;
-  } else {
-    return std::nullopt;
-  }
-  if (*digits == '\0') return std::nullopt;
-  unsigned long long value = 0;
-  for (const char* c = digits; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(*c - '0');
-    if (value > 0xFFFFFFFFull) return std::nullopt;
-  }
-  return static_cast<unsigned>(value);
 }
 
 }  // namespace platform::ports

@@ -15,4 +15,8 @@ namespace platform::registry {
 // of ERROR_BADDB means the stored key is damaged and must not be replaced.
 LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem);
 
+// Why the last call on a key under it failed with `status`, in words for a
+// message (on POSIX with the file, and its line when it is damaged).
+std::string KeyProblem(LSTATUS status);
+
 }  // namespace platform::registry

@@ -10,8 +10,13 @@ LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem) {
   key = nullptr;
   const LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  if (status != ERROR_SUCCESS) problem = LastProblem();
+  if (status != ERROR_SUCCESS) problem = KeyProblem(status);
   return status;
+}
+
+std::string KeyProblem(LSTATUS status) {
+  const std::string problem = LastProblem();
+  return problem.empty() ? "the registry refused with code " + std::to_string(status) : problem;
 }
 
 }  // namespace platform::registry

@@ -43,4 +43,6 @@ LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem) {
   return status;
 }
 
+std::string KeyProblem(LSTATUS status) { return WindowsErrorText(static_cast<DWORD>(status)); }
+
 }  // namespace platform::registry

@@ -4,15 +4,17 @@
 #include <algorithm>
 
 #include "machine_ports.h"
+#include "port_name.h"
 #include "registry_values_windows.h"
 
 namespace platform::ports {
 
-std::vector<PortEntry> MachinePorts(const MachineFolders&, NumberStore&) {
-  std::vector<PortEntry> ports;
+PortList MachinePorts(const MachineFolders&, NumberStore&) {
+  PortList list;
+  std::vector<PortEntry>& ports = list.ports;
   HKEY key = nullptr;
   if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return ports;
+    return list;
   }
   registry::ForEachValue(key, [&ports](const char* name, DWORD type, const BYTE* data, DWORD) {
     if (type != REG_SZ) return;
@@ -28,7 +30,7 @@ std::vector<PortEntry> MachinePorts(const MachineFolders&, NumberStore&) {
   });
   ::RegCloseKey(key);
   std::sort(ports.begin(), ports.end(), [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
-  return ports;
+  return list;
 }
 
 }  // namespace platform::ports
