@@ -5,18 +5,14 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <cstdio>
-#include <map>
 #include <optional>
 
 #include "Scom.h"
-#include "corvane_emulator.h"
 #include "error_box.h"
 #include "log.h"
 #include "message_pump.h"
 #include "port_box.h"
-#include "port_table.h"
 #include "quit_on_signals.h"
-#include "scenario.h"
 #include "ui_Unit1.h"
 #include "win32.h"
 
@@ -24,9 +20,6 @@ TForm1* Form1 = nullptr;
 std::string WebAddress = "https://www.veltra-software.example/";
 
 namespace {
-
-constexpr int kCardTries = 30;
-constexpr unsigned kPortCount = 16;  // "Com1" ... "COM16"
 
 QColor ToQColor(TColor c) { return QColor(c.red, c.green, c.blue); }
 
@@ -112,57 +105,11 @@ TForm1::~TForm1() {
 }
 
 void TForm1::ShowPortDevices() {
-  // One look at the machine's devices serves all sixteen items.
-  std::map<unsigned, platform::ports::PortEntry> devices;
-  platform::ports::PortList list = platform::ports::List();
-  for (auto& entry : list.ports) devices.emplace(entry.number, std::move(entry));
-  // Nothing is renumbered around damage: every unmapped number opens nothing.
-  const QString nothing = list.problem.empty()
-                              ? QString("No device on this machine")
-                              : "Opens nothing while the stored port numbers cannot be read (" +
-                                    QString::fromStdString(list.problem) + ")";
-  for (int i = 0; i < Port->count(); ++i) {
-    const auto found = devices.find(static_cast<unsigned>(i + 1));
-    QString tip = nothing;
-    if (found != devices.end()) {
-      const auto& entry = found->second;
-      if (!entry.present) {
-        tip = QString::fromStdString(entry.identity) + " (not plugged in)";
-      } else {
-        tip = QString::fromStdString(entry.device);
-        if (!entry.description.empty() && entry.description != entry.device) {
-          tip += " (" + QString::fromStdString(entry.description) + ")";
-        }
-      }
-    }
-    Port->setItemData(i, tip, Qt::ToolTipRole);
-  }
+  const std::vector<std::string> tips = window_core::PortTips(static_cast<unsigned>(Port->count()));
+  for (int i = 0; i < Port->count(); ++i) Port->setItemData(i, QString::fromStdString(tips[static_cast<std::size_t>(i)]), Qt::ToolTipRole);
 }
 
-void TForm1::RunMode(const std::string& modeName) {
-  const std::string clockText = Frequency->currentText().left(4).toStdString();
-  const DWORD portNumber = static_cast<DWORD>(ItemIndex(*Port) + 1);
-  CorvaneButton->setEnabled(false);
-  SmartMouseButton->setEnabled(false);
-  struct Reenable {
-    TForm1* form;
-    ~Reenable() {
-      form->CorvaneButton->setEnabled(true);
-      form->SmartMouseButton->setEnabled(true);
-    }
-  } reenable{this};
-  SetInterfaceMode(modeName, clockText, kCardTries, portNumber, *this);
-  // Why the port did not open, or went away: where the user looks, and on
-  // standard error for one who started the window from a terminal. A run
-  // with nothing to explain clears it.
-  const std::string why = LastRunOutcome().Explanation();
-  Status->setToolTip(QString::fromStdString(why));
-  if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
-  if (closePending_) {
-    closePending_ = false;
-    close();
-  }
-}
+void TForm1::RunMode(const std::string& modeName) { logic_.RunMode(modeName); }
 
 void TForm1::CorvaneButtonClick() { RunMode("Corvane"); }
 void TForm1::SmartMouseButtonClick() { RunMode("SmartMouse"); }
@@ -203,8 +150,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // A close during the wait for the card stops the run and closes at once; once
 // the dialogue has begun, the close waits for the run's end (seconds at most).
 void TForm1::FormCloseQuery(QObject* /*Sender*/, bool& CanClose) {
-  if (InterfaceRunActive() && !RequestInterfaceRunStop()) {
-    closePending_ = true;
+  if (!logic_.MayClose()) {
     CanClose = false;
     return;
   }
@@ -239,26 +185,20 @@ TColor TForm1::ButtonFace() const {
 int TForm1::Position() const { return ProgressBar1->value(); }
 void TForm1::SetPosition(int position) { ProgressBar1->setValue(position); }
 bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
+int TForm1::PortIndex() const { return ItemIndex(*Port); }
+std::string TForm1::ClockText() const { return Frequency->currentText().left(4).toStdString(); }
 
-namespace {
-
-// Every number of the list, and a typed name (0), opens the one simulated
-// interface; the tool tips then say so.
-std::optional<std::string> Simulate(const WindowOptions& options) {
-  auto device = emulator::CorvaneEmulator::Create();
-  if (options.scenario) {
-    if (auto problem = emulator::LoadScenarioFile(*options.scenario, *device)) return "--simulate: " + *problem;
-  }
-  platform::ports::UseMachinePorts(false);
-  for (unsigned number = 0; number <= kPortCount; ++number) platform::ports::MapEndpoint(number, device);
-  return std::nullopt;
+void TForm1::EnableModeButtons(bool enabled) {
+  CorvaneButton->setEnabled(enabled);
+  SmartMouseButton->setEnabled(enabled);
 }
 
-}  // namespace
+void TForm1::SetStatusTip(const std::string& tip) { Status->setToolTip(QString::fromStdString(tip)); }
+void TForm1::Close() { close(); }
 
 int RunProgram(QApplication& application, const WindowOptions& options) {
   if (options.simulate) {
-    if (auto problem = Simulate(options)) {
+    if (auto problem = window_core::Simulate(options)) {
       std::fprintf(stderr, "usb-corvane-config: %s\n", problem->c_str());
       return 2;
     }

@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "Usb_corvaneinterface.h"
-#include "window_options.h"
+#include "stored_settings.h"
+#include "window_logic.h"
+#include "window_startup.h"
 
 namespace Ui {
 class TForm1;
@@ -22,13 +23,9 @@ class QLabel;
 class QPushButton;
 class TPortBox;
 
-// The exception the stored settings raise; its message is shown as it stands.
-class ERegistryException : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-class TForm1 : public QWidget, private TStatusControl, private TProgressBar, private TResetDelayFlag {
+// The window's controls; what they do is the window's behaviour
+// (window_core), of which this is the Qt view.
+class TForm1 : public QWidget, private window_core::TWindowView {
   Q_OBJECT
 
  public:
@@ -71,17 +68,22 @@ class TForm1 : public QWidget, private TStatusControl, private TProgressBar, pri
   void SaveSettings();
   void ShowPortDevices();
 
-  // The run's view of the window.
+  // The window as its behaviour and the run see it.
   void SetText(const std::string& text) override;
   void SetColor(TColor color) override;
   TColor ButtonFace() const override;
   int Position() const override;
   void SetPosition(int position) override;
   bool Ticked() const override;
+  int PortIndex() const override;
+  std::string ClockText() const override;
+  void EnableModeButtons(bool enabled) override;
+  void SetStatusTip(const std::string& tip) override;
+  void Close() override;
 
   std::unique_ptr<Ui::TForm1> ui_;
   std::function<void()> terminate_;
-  bool closePending_ = false;
+  window_core::TWindowLogic logic_{*this};
   int settingsSaves_ = 0;
 };
 

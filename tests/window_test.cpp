@@ -13,7 +13,7 @@
 #include <csignal>
 
 #include "scenario.h"
-#include "window_options.h"
+#include "window_startup.h"
 #include "window_test.h"
 
 namespace {
@@ -475,32 +475,6 @@ TEST_F(WindowRunTest, SimulateOptionPutsTheScenarioBehindEveryPort) {
   EXPECT_EQ(status, "Could not open comport!");
   EXPECT_EQ(tip, "simulated interface is in use by another program: minicom (process 4242).");
   EXPECT_EQ(portTip, "simulated interface");
-}
-
-TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
-  auto parse = [](QStringList args) { return ParseWindowOptions(QStringList{"usb-corvane-config"} + args, "1.0.0"); };
-  const auto plain = std::get<WindowOptions>(parse({}));
-  EXPECT_FALSE(plain.simulate);
-  const auto both = std::get<WindowOptions>(parse({"--simulate", "s.json", "--trace", "t.log"}));
-  EXPECT_TRUE(both.simulate);
-  EXPECT_EQ(both.scenario, "s.json");
-  EXPECT_EQ(both.trace, "t.log");
-  EXPECT_FALSE(std::get<WindowOptions>(parse({"--simulate"})).scenario.has_value());
-  EXPECT_EQ(std::get<WindowOptions>(parse({"--sim=s.json"})).scenario, "s.json");
-  const std::string version = std::get<WindowExit>(parse({"-V"})).out;
-  EXPECT_EQ(version.substr(0, version.find('\n')), "usb-corvane-config 1.0.0");
-  EXPECT_NE(version.find("Copyright (C) "), std::string::npos);
-  const std::string help = std::get<WindowExit>(parse({"-h"})).out;
-  EXPECT_NE(help.find("--simulate[=FILE]"), std::string::npos);
-  EXPECT_NE(help.find("Report bugs to: "), std::string::npos);
-  for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
-    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
-  }
-  for (const QStringList& bad : {QStringList{"s.json"}, QStringList{"--colour"}, QStringList{"--trace"}}) {
-    const auto exit = std::get<WindowExit>(parse(bad));
-    EXPECT_EQ(exit.status, 2);
-    EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help' for more information."), std::string::npos) << exit.err;
-  }
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
-#include "window_options.h"
+#include "window_startup.h"
 
 #include "command_line.h"
+#include "corvane_emulator.h"
+#include "port_table.h"
+#include "scenario.h"
+#include "window_logic.h"
 
 namespace {
 
@@ -28,13 +32,12 @@ WindowExit UsageFailure(const std::string& message) {
 
 }  // namespace
 
-std::variant<WindowOptions, WindowExit> ParseWindowOptions(const QStringList& arguments, const std::string& version) {
+std::variant<WindowOptions, WindowExit> ParseWindowOptions(const std::vector<std::string>& arguments,
+                                                           const std::string& version) {
   command_line::GnuParser parser;
   parser.AddOptionalValue("simulate");
   parser.AddValue("trace");
-  std::vector<std::string> words;
-  for (const QString& argument : arguments) words.push_back(argument.toStdString());
-  if (auto problem = parser.Parse(words)) return UsageFailure(*problem);
+  if (auto problem = parser.Parse(arguments)) return UsageFailure(*problem);
   if (parser.HelpWanted()) return WindowExit{0, HelpText(), {}};
   if (parser.VersionWanted()) return WindowExit{0, command_line::VersionText(kProgram, version), {}};
   if (const auto positional = parser.Positional(); !positional.empty()) {
@@ -48,3 +51,17 @@ std::variant<WindowOptions, WindowExit> ParseWindowOptions(const QStringList& ar
   if (options.trace && options.trace->empty()) return UsageFailure("--trace needs a file to append the log to");
   return options;
 }
+
+namespace window_core {
+
+std::optional<std::string> Simulate(const WindowOptions& options) {
+  auto device = emulator::CorvaneEmulator::Create();
+  if (options.scenario) {
+    if (auto problem = emulator::LoadScenarioFile(*options.scenario, *device)) return "--simulate: " + *problem;
+  }
+  platform::ports::UseMachinePorts(false);
+  for (unsigned number = 0; number <= kPortCount; ++number) platform::ports::MapEndpoint(number, device);
+  return std::nullopt;
+}
+
+}  // namespace window_core

@@ -1,0 +1,111 @@
+// The window's behaviour without a toolkit, through a view of plain fields:
+// what a Qt window and a native Windows window share. Runs under Wine too.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "virtual_time_test.h"
+#include "window_logic.h"
+#include "window_startup.h"
+
+namespace {
+
+using testing_support::operator""_ms;
+
+class FakeView final : public window_core::TWindowView {
+ public:
+  void SetText(const std::string& t) override { text = t; }
+  void SetColor(TColor c) override { color = c; }
+  TColor ButtonFace() const override { return {240, 240, 240}; }
+  int Position() const override { return position; }
+  void SetPosition(int p) override { position = p; }
+  bool Ticked() const override { return true; }
+  int PortIndex() const override { return portIndex; }
+  std::string ClockText() const override { return "3.68"; }
+  void EnableModeButtons(bool enabled) override { buttons.push_back(enabled); }
+  void SetStatusTip(const std::string& t) override { tip = t; }
+  void Close() override { ++closes; }
+
+  std::string text, tip;
+  TColor color{};
+  int position = 0, portIndex = 0, closes = 0;
+  std::vector<bool> buttons;
+};
+
+class WindowLogicTest : public testing_support::VirtualTimeTest {
+ protected:
+  WindowLogicTest() { RunWindow = {&view, &view}; }
+  ~WindowLogicTest() override { RunWindow = {}; }
+  FakeView view;
+  window_core::TWindowLogic logic{view};
+};
+
+TEST_F(WindowLogicTest, ARunTakesTheChoicesShownAndGivesTheButtonsBackAtItsEnd) {
+  logic.RunMode("SmartMouse");
+  EXPECT_EQ(view.text, "SmartMouse 3.68MHz set successfully");
+  EXPECT_EQ(view.buttons, (std::vector<bool>{false, true}));
+  EXPECT_EQ(view.tip, "");
+  view.portIndex = 4;  // port 5: nothing there
+  logic.RunMode("Corvane");
+  EXPECT_EQ(view.text, "Could not open comport!");
+  EXPECT_NE(view.tip.find("number 5"), std::string::npos) << "[" << view.tip << "] " << view.text;
+}
+
+// During the card wait a close stops the run at once; during the dialogue it
+// waits, and the window is closed when the run ends.
+TEST_F(WindowLogicTest, ACloseStopsTheCardWaitButWaitsForTheDialogue) {
+  device->InsertCard(emulator::CorvaneEmulator::kCardNeverRemoved);
+  bool mayClose = false;
+  pump.PostAt(clock.Start() + 500_ms, [&] { mayClose = logic.MayClose(); });
+  logic.RunMode("Corvane");
+  EXPECT_TRUE(mayClose);
+  EXPECT_EQ(view.closes, 0);
+
+  device->InsertCard(std::chrono::milliseconds(0));
+  pump.PostAt(clock.Now() + 1500_ms, [&] { mayClose = logic.MayClose(); });
+  logic.RunMode("Corvane");
+  EXPECT_FALSE(mayClose);
+  EXPECT_EQ(view.text, "Corvane 3.68MHz set successfully");
+  EXPECT_EQ(view.closes, 1);
+}
+
+TEST_F(WindowLogicTest, EachPortItemSaysWhatItOpens) {
+  platform::ports::MapDevice(3, "/nonexistent/pts/7");
+  const auto tips = window_core::PortTips(4);
+  ASSERT_EQ(tips.size(), 4u);
+  EXPECT_EQ(tips[0], "simulated interface");
+  EXPECT_EQ(tips[1], "No device on this machine");
+  EXPECT_EQ(tips[2], "/nonexistent/pts/7 (mapped device)");
+}
+
+TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
+  auto parse = [](std::vector<std::string> args) {
+    args.insert(args.begin(), "usb-corvane-config");
+    return ParseWindowOptions(args, "1.0.0");
+  };
+  EXPECT_FALSE(std::get<WindowOptions>(parse({})).simulate);
+  const auto both = std::get<WindowOptions>(parse({"--simulate", "s.json", "--trace", "t.log"}));
+  EXPECT_TRUE(both.simulate);
+  EXPECT_EQ(both.scenario, "s.json");
+  EXPECT_EQ(both.trace, "t.log");
+  EXPECT_FALSE(std::get<WindowOptions>(parse({"--simulate"})).scenario.has_value());
+  EXPECT_EQ(std::get<WindowOptions>(parse({"--sim=s.json"})).scenario, "s.json");
+  // A file name is taken byte for byte, whatever its encoding.
+  EXPECT_EQ(std::get<WindowOptions>(parse({"--trace=caf\xE9.log"})).trace, "caf\xE9.log");
+  const std::string version = std::get<WindowExit>(parse({"-V"})).out;
+  EXPECT_EQ(version.substr(0, version.find('\n')), "usb-corvane-config 1.0.0");
+  EXPECT_NE(version.find("Copyright (C) "), std::string::npos);
+  const std::string help = std::get<WindowExit>(parse({"-h"})).out;
+  EXPECT_NE(help.find("--simulate[=FILE]"), std::string::npos);
+  EXPECT_NE(help.find("Report bugs to: "), std::string::npos);
+  for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
+  }
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"s.json"}, {"--colour"}, {"--trace"}}) {
+    const auto exit = std::get<WindowExit>(parse(bad));
+    EXPECT_EQ(exit.status, 2);
+    EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help' for more information."), std::string::npos) << exit.err;
+  }
+}
+
+}  // namespace

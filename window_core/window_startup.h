@@ -1,0 +1,35 @@
+// The window's start-up: its command line (--simulate[=FILE], --trace=FILE,
+// --help, --version) and, for --simulate, the simulated interface behind
+// every port of its list. Started without options, the window is the one of
+// the desktop.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct WindowOptions {
+  bool simulate = false;                 // every port opens the simulated interface
+  std::optional<std::string> scenario;   // its JSON scenario
+  std::optional<std::string> trace;      // a file to append the serial traffic to
+};
+
+// What to print, and the exit status, instead of showing the window.
+struct WindowExit {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+// The arguments start with the program's name.
+std::variant<WindowOptions, WindowExit> ParseWindowOptions(const std::vector<std::string>& arguments,
+                                                           const std::string& version);
+
+namespace window_core {
+
+// Every number of the list, and a typed name (0), opens one simulated
+// interface that plays `options.scenario`; returns what is wrong with it.
+std::optional<std::string> Simulate(const WindowOptions& options);
+
+}  // namespace window_core
