@@ -17,7 +17,7 @@
 #include "win32.h"
 
 TForm1* Form1 = nullptr;
-std::string WebAddress = "https://www.veltra-software.example/";
+std::string WebAddress = window_core::kWebAddress;
 
 namespace {
 

@@ -12,6 +12,8 @@ namespace window_core {
 
 inline constexpr int kCardTries = 30;      // seconds the window waits for the card
 inline constexpr unsigned kPortCount = 16;  // "Com1" ... "COM16"
+// The device maker's site, which the picture and the link open.
+inline constexpr const char* kWebAddress = "https://www.veltra-software.example/";
 
 class TWindowLogic {
  public:

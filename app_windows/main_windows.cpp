@@ -1,0 +1,64 @@
+// usb-corvane-config.exe: the window on Windows, native, with the behaviour
+// of the Qt window on Linux.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "log.h"
+#include "native_form.h"
+#include "win32.h"
+#include "win32_pump.h"
+// After windows.h, which it needs.
+#include <commctrl.h>
+#include "window_startup.h"
+
+namespace {
+
+// A window program has no console of its own: --help, --version and errors
+// go to the one it was started from, or to where its output was sent.
+void UseParentConsole() {
+  const bool redirected = GetStdHandle(STD_OUTPUT_HANDLE) != nullptr;
+  if (redirected || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+  SetConsoleOutputCP(CP_UTF8);  // names in any script, as the manifest's code page has them
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+  const std::vector<std::string> arguments(__argv, __argv + __argc);
+  const auto parsed = ParseWindowOptions(arguments, USB_CORVANE_VERSION);
+  if (const auto* exit = std::get_if<WindowExit>(&parsed)) {
+    UseParentConsole();
+    std::fputs(exit->out.c_str(), stdout);
+    std::fputs(exit->err.c_str(), stderr);
+    return command_line::FinishStandardOutput("usb-corvane-config") != 0 ? 1 : exit->status;
+  }
+  const WindowOptions& options = std::get<WindowOptions>(parsed);
+  if (options.simulate) {
+    if (auto problem = window_core::Simulate(options)) {
+      UseParentConsole();
+      std::fprintf(stderr, "usb-corvane-config: %s\n", problem->c_str());
+      return 2;
+    }
+  }
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  TNativeForm form;
+  if (!form.Create(instance)) return 0;
+  TWin32Pump pump(form.Handle());
+  platform::ScopedPump usePump(pump);
+  // After the window's construction, which switches the traffic log off.
+  std::optional<TTrace> trace;
+  if (options.trace) trace.emplace(*options.trace);
+  const int status = pump.Loop();
+  if (trace && !trace->Problem().empty()) {
+    UseParentConsole();
+    std::fprintf(stderr, "usb-corvane-config: %s\n", trace->Problem().c_str());
+  }
+  return status;
+}

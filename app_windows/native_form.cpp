@@ -1,0 +1,322 @@
+#include "native_form.h"
+
+// After windows.h (through native_form.h), which it needs.
+#include <commctrl.h>
+
+#include <array>
+#include <vector>
+
+#include "Scom.h"
+#include "resource.h"
+#include "stored_settings.h"
+
+namespace {
+
+// The Qt window's form, in pixels at 96 DPI: client 378 x 155.
+struct Place {
+  int id;
+  int x, y, width, height;
+};
+constexpr std::array<Place, 12> kPlaces{{
+    {IDC_LABEL1, 8, 12, 45, 13},      {IDC_PORT, 80, 8, 73, 21},
+    {IDC_LABEL2, 8, 36, 50, 13},      {IDC_FREQUENCY, 80, 32, 73, 21},
+    {IDC_RESETDELAY, 8, 56, 145, 17}, {IDC_CORVANE, 8, 80, 65, 25},
+    {IDC_SMARTMOUSE, 80, 80, 73, 25}, {IDC_PROGRESS, 8, 112, 361, 12},
+    {IDC_STATUS, 8, 128, 361, 21},    {IDC_IMAGE, 165, 8, 204, 89},
+    {IDC_LINK, 165, 96, 204, 13},     {0, 0, 0, 378, 155},  // the client area
+}};
+constexpr const char* kPortItems[] = {"Com1",  "Com2",  "Com3",  "Com4",  "Com5",  "Com6",  "Com7",  "Com8",
+                                      "COM9",  "COM10", "COM11", "COM12", "COM13", "COM14", "COM15", "COM16"};
+constexpr const char* kFrequencyItems[] = {"3.58MHz", "3.68MHz", "6.00MHz"};
+
+std::string WindowText(HWND window) {
+  std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1);
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+std::string ItemText(HWND combo, int index) {
+  const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR) return {};
+  std::vector<char> text(static_cast<std::size_t>(length) + 1);
+  SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
+}
+
+// No range check: an index naming no item leaves none selected, text empty.
+void SelectItem(HWND combo, int index) {
+  const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+  if (index >= 0 && index < count) {
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  } else {
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextA(combo, "");
+  }
+}
+
+HFONT DerivedFont(HFONT base, bool bold, bool underline) {
+  LOGFONTA font{};
+  GetObjectA(base, sizeof font, &font);
+  font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  font.lfUnderline = underline ? TRUE : FALSE;
+  return CreateFontIndirectA(&font);
+}
+
+}  // namespace
+
+int ComboItemIndex(HWND combo) {
+  const std::string shown = WindowText(combo);
+  const auto current = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+  if (current >= 0 && ItemText(combo, current) == shown) return current;
+  // Case matters, as in the Qt window: "com1" is no item.
+  const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    if (ItemText(combo, i) == shown) return i;
+  }
+  return -1;
+}
+
+TNativeForm::~TNativeForm() {
+  if (RunWindow.ProgressBar1 == this) RunWindow = {};
+  if (dialog_ != nullptr && IsWindow(dialog_)) DestroyWindow(dialog_);
+  for (HGDIOBJ object : {static_cast<HGDIOBJ>(statusBrush_), static_cast<HGDIOBJ>(formFont_), static_cast<HGDIOBJ>(boldFont_),
+                         static_cast<HGDIOBJ>(linkFont_), static_cast<HGDIOBJ>(linkBoldFont_)}) {
+    if (object != nullptr) DeleteObject(object);
+  }
+}
+
+bool TNativeForm::Create(HINSTANCE instance) {
+  dialog_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FORM1), nullptr, DialogProc,
+                               reinterpret_cast<LPARAM>(this));
+  if (dialog_ == nullptr) return false;
+  SendMessageA(dialog_, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 32, 32, 0)));
+  SendMessageA(dialog_, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, 0)));
+  for (const char* item : kPortItems) SendMessageA(Item(IDC_PORT), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  for (const char* item : kFrequencyItems) {
+    SendMessageA(Item(IDC_FREQUENCY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  }
+  SendMessageA(Item(IDC_PORT), CB_SETCURSEL, 0, 0);
+  SendMessageA(Item(IDC_FREQUENCY), CB_SETCURSEL, 0, 0);
+  CheckDlgButton(dialog_, IDC_RESETDELAY, BST_CHECKED);
+  SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, 15);
+  SetWindowTextA(Item(IDC_LINK), window_core::kWebAddress);
+  SetColor(ButtonFace());
+
+  // The form's own font, MS Sans Serif 8, on every control: the template's
+  // "MS Shell Dlg" is a wider face on some systems, and cuts the captions.
+  HDC screen = GetDC(nullptr);
+  LOGFONTA face{};
+  face.lfHeight = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  face.lfWeight = FW_NORMAL;
+  face.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(face.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+  ReleaseDC(nullptr, screen);
+  formFont_ = CreateFontIndirectA(&face);
+  const HFONT dialogFont = formFont_;
+  for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), FALSE);
+  }
+  boldFont_ = DerivedFont(dialogFont, true, false);
+  linkFont_ = DerivedFont(dialogFont, false, true);
+  linkBoldFont_ = DerivedFont(dialogFont, true, true);
+  SendMessageA(Item(IDC_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
+  SetWindowSubclass(Item(IDC_LINK), LinkProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+  // Tool tips for the status line (why a port did not open) and the port box
+  // (what its number opens), asked for as they are shown.
+  tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, instance, nullptr);
+  for (int id : {IDC_STATUS, IDC_PORT}) {
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, 400);
+
+  Layout();
+  if (!ApplyStoredSettings()) return false;
+  SerialPort.LogTraffic = false;
+  RunWindow = {this, this};
+  ShowWindow(dialog_, SW_SHOW);
+  SetFocus(Item(IDC_CORVANE));
+  return true;
+}
+
+// The pixel places of the Qt window's form, at the screen's DPI.
+void TNativeForm::Layout() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+  for (const Place& place : kPlaces) {
+    if (place.id == 0) {
+      RECT frame{0, 0, scaled(place.width), scaled(place.height)};
+      AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+      SetWindowPos(dialog_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+      // A drop-down combo box's height is its list's: the closed box keeps its own.
+      const bool combo = place.id == IDC_PORT || place.id == IDC_FREQUENCY;
+      SetWindowPos(Item(place.id), nullptr, scaled(place.x), scaled(place.y), scaled(place.width),
+                   scaled(combo ? 200 : place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+}
+
+bool TNativeForm::ApplyStoredSettings() {
+  const window_core::TLoadedSettings loaded = window_core::LoadSettings();
+  const window_core::TStoredSettings& stored = loaded.values;
+  if (stored.ComPort) SelectItem(Item(IDC_PORT), *stored.ComPort - 1);
+  // Centred on the work area unless stored; an edge stored alone keeps the other.
+  RECT work{}, window{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(dialog_, &window);
+  const int left = stored.Xpos.value_or((work.left + work.right - (window.right - window.left)) / 2);
+  const int top = stored.Ypos.value_or((work.top + work.bottom - (window.bottom - window.top)) / 2);
+  SetWindowPos(dialog_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (stored.Frequency) SelectItem(Item(IDC_FREQUENCY), *stored.Frequency);
+  if (stored.ResetDelay) CheckDlgButton(dialog_, IDC_RESETDELAY, *stored.ResetDelay != 0 ? BST_CHECKED : BST_UNCHECKED);
+  const std::string& error = !loaded.error.empty() ? loaded.error : std::string();
+  if (error.empty()) return true;
+  MessageBoxA(nullptr, error.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
+  return false;
+}
+
+// A close during the wait for the card stops the run; during the dialogue it
+// waits for the run's end. The choices are saved, a failed save said.
+void TNativeForm::CloseQuery() {
+  if (!logic_.MayClose()) return;
+  RECT window{};
+  GetWindowRect(dialog_, &window);
+  try {
+    window_core::SaveSettings({PortIndex(), window.left, window.top, FrequencyIndex(), Ticked()});
+  } catch (const std::exception& error) {
+    std::string message = error.what();
+    if (!message.empty() && message.back() != '.') message += '.';
+    MessageBoxA(dialog_, message.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
+  }
+  DestroyWindow(dialog_);
+  dialog_ = nullptr;
+  PostQuitMessage(0);
+}
+
+void TNativeForm::ShowPortTip() {
+  const int index = PortIndex();
+  const auto tips = window_core::PortTips();
+  portTip_ = index >= 0 && index < static_cast<int>(tips.size()) ? tips[static_cast<std::size_t>(index)]
+                                                                  : "No device on this machine";
+}
+
+void TNativeForm::SetLinkBold(bool bold) {
+  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? linkBoldFont_ : linkFont_), TRUE);
+}
+
+LRESULT CALLBACK TNativeForm::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR data) {
+  auto* form = reinterpret_cast<TNativeForm*>(data);
+  if (message == WM_MOUSEMOVE && !form->linkHot_) {
+    form->linkHot_ = true;
+    form->SetLinkBold(true);
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, link, 0};
+    TrackMouseEvent(&track);
+  } else if (message == WM_MOUSELEAVE) {
+    form->linkHot_ = false;
+    form->SetLinkBold(false);
+  }
+  return DefSubclassProc(link, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK TNativeForm::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    reinterpret_cast<TNativeForm*>(lParam)->dialog_ = dialog;
+    return FALSE;  // the focus is set once the window is filled
+  }
+  auto* form = reinterpret_cast<TNativeForm*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  return form == nullptr ? FALSE : form->Handle(message, wParam, lParam);
+}
+
+INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam), code = HIWORD(wParam);
+      if (code == BN_CLICKED && id == IDC_CORVANE) logic_.RunMode("Corvane");
+      else if (code == BN_CLICKED && id == IDC_SMARTMOUSE) logic_.RunMode("SmartMouse");
+      else if (code == STN_DBLCLK && (id == IDC_LINK || id == IDC_IMAGE)) {
+        // The shell's default action for the address; its result is not examined.
+        ShellExecuteA(nullptr, nullptr, window_core::kWebAddress, nullptr, nullptr, SW_SHOW);
+      } else if (id == IDCANCEL) {
+        CloseQuery();  // Escape, as the close box
+      } else {
+        return FALSE;
+      }
+      return TRUE;
+    }
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->code != TTN_GETDISPINFOA) return FALSE;
+      auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+      if (reinterpret_cast<HWND>(header->idFrom) == Item(IDC_PORT)) ShowPortTip();
+      const std::string& tip = reinterpret_cast<HWND>(header->idFrom) == Item(IDC_PORT) ? portTip_ : statusTip_;
+      info->lpszText = const_cast<char*>(tip.c_str());
+      return TRUE;
+    }
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == Item(IDC_STATUS)) {
+        SetBkColor(reinterpret_cast<HDC>(wParam), statusColor_);
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+        return reinterpret_cast<INT_PTR>(statusBrush_);
+      }
+      if (reinterpret_cast<HWND>(lParam) == Item(IDC_LINK)) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_HOTLIGHT));
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      return FALSE;
+    case WM_CLOSE:
+      CloseQuery();
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+int TNativeForm::FrequencyIndex() const { return ComboItemIndex(Item(IDC_FREQUENCY)); }
+
+void TNativeForm::SetText(const std::string& text) { SetWindowTextA(Item(IDC_STATUS), text.c_str()); }
+
+void TNativeForm::SetColor(TColor color) {
+  statusColor_ = RGB(color.red, color.green, color.blue);
+  if (statusBrush_ != nullptr) DeleteObject(statusBrush_);
+  statusBrush_ = CreateSolidBrush(statusColor_);
+  InvalidateRect(Item(IDC_STATUS), nullptr, TRUE);
+}
+
+TColor TNativeForm::ButtonFace() const {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  return {GetRValue(face), GetGValue(face), GetBValue(face)};
+}
+
+int TNativeForm::Position() const { return static_cast<int>(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
+void TNativeForm::SetPosition(int position) { SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+bool TNativeForm::Ticked() const { return IsDlgButtonChecked(dialog_, IDC_RESETDELAY) == BST_CHECKED; }
+int TNativeForm::PortIndex() const { return ComboItemIndex(Item(IDC_PORT)); }
+std::string TNativeForm::ClockText() const { return WindowText(Item(IDC_FREQUENCY)).substr(0, 4); }
+
+void TNativeForm::EnableModeButtons(bool enabled) {
+  EnableWindow(Item(IDC_CORVANE), enabled);
+  EnableWindow(Item(IDC_SMARTMOUSE), enabled);
+  // A disabled button keeps no focus: give it back to the pressed one's place.
+  if (enabled && GetFocus() == nullptr) SetFocus(Item(IDC_CORVANE));
+}
+
+void TNativeForm::SetStatusTip(const std::string& tip) { statusTip_ = tip; }
+void TNativeForm::Close() { PostMessageA(dialog_, WM_CLOSE, 0, 0); }
