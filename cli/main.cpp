@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   // writes them, since scripts read them.
   std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");
+  cli::UseUtf8Terminal();
   cli::HandleInterrupts();
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);

@@ -29,7 +29,7 @@ std::string HelpText() {
          "  --clock=3.58|3.68|6.00     the card clock in MHz (default 3.58)\n"
          "  --reset-delay=on|off       the reset-delay option (default on)\n"
          "  --port=N                   the port as the window numbers it (--list-ports)\n"
-         "  --device=PATH              a serial device by its path, e.g. /dev/ttyUSB0\n"
+         "  --device=PATH              a serial device by its path, e.g. " + std::string(kDeviceExample) + "\n"
          "  --simulate[=FILE]          use the built-in simulated interface, in real\n"
          "                             time; FILE is an optional JSON scenario\n"
          "  --tries=N                  seconds to wait for the card to be taken out\n"
@@ -98,7 +98,7 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
     options.port = static_cast<unsigned>(*number);
   }
   if (const auto device = parser.Value("device")) {
-    if (device->empty()) return UsageError{"--device needs a device path such as /dev/ttyUSB0"};
+    if (device->empty()) return UsageError{std::string("--device needs a device path such as ") + kDeviceExample};
     options.device = *device;
   }
   if (const auto tries = parser.Value("tries")) {

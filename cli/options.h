@@ -25,6 +25,13 @@ struct UsageError {
   std::string message;
 };
 
+// The device a user of this system would name: a COM port on Windows.
+#ifdef _WIN32
+inline constexpr const char* kDeviceExample = "COM3";
+#else
+inline constexpr const char* kDeviceExample = "/dev/ttyUSB0";
+#endif
+
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv);
 std::string HelpText();
 

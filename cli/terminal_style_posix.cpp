@@ -12,4 +12,7 @@ bool TerminalTakesStyle(int fd) {
   return isatty(fd) != 0;
 }
 
+// The locale says how the terminal shows UTF-8; nothing to switch here.
+void UseUtf8Terminal() {}
+
 }  // namespace cli

@@ -19,4 +19,6 @@ bool TerminalTakesStyle(int fd) {
   return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+void UseUtf8Terminal() { SetConsoleOutputCP(CP_UTF8); }
+
 }  // namespace cli

@@ -78,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--mode", "corvane"}, "no port given: --port N, --device PATH or --simulate"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--device", "/dev/x"},
                   "give only one of --port, --device and --simulate"},
-        UsageCase{{"--mode", "corvane", "--device="}, "--device needs a device path such as /dev/ttyUSB0"},
+        UsageCase{{"--mode", "corvane", "--device="},
+                  std::string("--device needs a device path such as ") + cli::kDeviceExample},
         UsageCase{{"--frobnicate"}, "Unknown option 'frobnicate'."},
         UsageCase{{"-x"}, "Unknown option 'x'."}));
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""The window's pictures in the forms Windows resources take, made at build
-time from the PNG files the Linux window uses: the logo as a 24-bit BMP (a
-static control shows bitmaps) and the icon as one .ico holding every size
-(PNG inside, which Windows takes since Vista).
+"""Pictures in the forms Windows resources take, made at build time from the
+PNG files the Linux window uses: a logo as a 24-bit BMP (a static control
+shows bitmaps), and an icon as one .ico holding every size (PNG inside, which
+Windows takes since Vista).
 
-    windows_images.py LOGO.png LOGO.bmp ICON.ico ICON-16.png ICON-32.png ...
+    windows_images.py bmp LOGO.png LOGO.bmp
+    windows_images.py ico ICON.ico ICON-16.png ICON-32.png ...
 """
 import struct
 import sys
@@ -74,7 +75,9 @@ def write_ico(path, pngs):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 5:
+    if len(sys.argv) == 4 and sys.argv[1] == "bmp":
+        write_bmp(sys.argv[3], *read_png_rgb(sys.argv[2]))
+    elif len(sys.argv) >= 4 and sys.argv[1] == "ico":
+        write_ico(sys.argv[2], sys.argv[3:])
+    else:
         sys.exit(__doc__)
-    write_bmp(sys.argv[2], *read_png_rgb(sys.argv[1]))
-    write_ico(sys.argv[3], sys.argv[4:])
