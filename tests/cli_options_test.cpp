@@ -9,6 +9,7 @@
 #include "port_listing.h"
 #include "adapter_quirks.h"
 #include "scenario.h"
+#include "usb_ids.h"
 
 namespace {
 
@@ -230,6 +231,15 @@ TEST(PortListingTest, ForPeopleAndForScripts) {
   ftdi.number = 0;
   EXPECT_EQ(cli::PortsAsText({ftdi}).substr(0, 100).find("\n-     /fake-dev/ttyUSB0 FT232"), 32u);
   EXPECT_TRUE(nlohmann::json::parse(cli::PortsAsJson({ftdi}))[0]["port"].is_null());
+}
+
+// Windows' hardware ids name a USB adapter's ids in either case, after any bus.
+TEST(UsbIdsTest, AreReadFromWindowsHardwareIds) {
+  using platform::ports::UsbIdsOfHardwareId;
+  EXPECT_EQ(UsbIdsOfHardwareId("USB\\VID_0403&PID_6001&REV_0600"), (std::pair{0x0403u, 0x6001u}));
+  EXPECT_EQ(UsbIdsOfHardwareId("FTDIBUS\\COMPORT&vid_1a86&pid_7523"), (std::pair{0x1a86u, 0x7523u}));
+  EXPECT_FALSE(UsbIdsOfHardwareId("ACPI\\PNP0501").has_value());
+  EXPECT_FALSE(UsbIdsOfHardwareId("USB\\VID_04G3&PID_6001").has_value());
 }
 
 // The explanations themselves are tested with the comm layer.
