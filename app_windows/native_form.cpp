@@ -6,6 +6,10 @@
 #include <array>
 #include <vector>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0  // Windows 8.1; older headers lack it
+#endif
+
 #include "Scom.h"
 #include "resource.h"
 #include "stored_settings.h"
@@ -104,25 +108,10 @@ bool TNativeForm::Create(HINSTANCE instance) {
   SetWindowTextA(Item(IDC_LINK), window_core::kWebAddress);
   SetColor(ButtonFace());
 
-  // The form's own font, MS Sans Serif 8, on every control: the template's
-  // "MS Shell Dlg" is a wider face on some systems, and cuts the captions.
   HDC screen = GetDC(nullptr);
-  LOGFONTA face{};
-  face.lfHeight = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  face.lfWeight = FW_NORMAL;
-  face.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(face.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
-  formFont_ = CreateFontIndirectA(&face);
-  const HFONT dialogFont = formFont_;
-  for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), FALSE);
-  }
-  boldFont_ = DerivedFont(dialogFont, true, false);
-  linkFont_ = DerivedFont(dialogFont, false, true);
-  linkBoldFont_ = DerivedFont(dialogFont, true, true);
-  SendMessageA(Item(IDC_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
+  MakeFonts();
   SetWindowSubclass(Item(IDC_LINK), LinkProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // Tool tips for the status line (why a port did not open) and the port box
@@ -140,6 +129,21 @@ bool TNativeForm::Create(HINSTANCE instance) {
   }
   SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, 400);
 
+  // Each item of the port list says, as the mouse passes, what its number opens.
+  COMBOBOXINFO box{};
+  box.cbSize = sizeof box;
+  if (GetComboBoxInfo(Item(IDC_PORT), &box) && box.hwndList != nullptr) {
+    portList_ = box.hwndList;
+    SetWindowSubclass(portList_, PortListProc, 2, reinterpret_cast<DWORD_PTR>(this));
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog_;
+    tool.uId = reinterpret_cast<UINT_PTR>(portList_);
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+
   Layout();
   if (!ApplyStoredSettings()) return false;
   SerialPort.LogTraffic = false;
@@ -149,12 +153,32 @@ bool TNativeForm::Create(HINSTANCE instance) {
   return true;
 }
 
-// The pixel places of the Qt window's form, at the screen's DPI.
+// The form's own font, MS Sans Serif 8, on every control, at the window's
+// DPI: the template's "MS Shell Dlg" is a wider face on some systems, and
+// cuts the captions.
+void TNativeForm::MakeFonts() {
+  for (HFONT* font : {&formFont_, &boldFont_, &linkFont_, &linkBoldFont_}) {
+    if (*font != nullptr) DeleteObject(*font);
+  }
+  LOGFONTA face{};
+  face.lfHeight = -MulDiv(8, dpi_, 72);
+  face.lfWeight = FW_NORMAL;
+  face.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(face.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+  formFont_ = CreateFontIndirectA(&face);
+  for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_), FALSE);
+  }
+  boldFont_ = DerivedFont(formFont_, true, false);
+  linkFont_ = DerivedFont(formFont_, false, true);
+  linkBoldFont_ = DerivedFont(formFont_, true, true);
+  SendMessageA(Item(IDC_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(linkHot_ ? linkBoldFont_ : linkFont_), FALSE);
+}
+
+// The pixel places of the Qt window's form, at the window's DPI.
 void TNativeForm::Layout() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+  auto scaled = [this](int pixels) { return MulDiv(pixels, dpi_, 96); };
   for (const Place& place : kPlaces) {
     if (place.id == 0) {
       RECT frame{0, 0, scaled(place.width), scaled(place.height)};
@@ -184,9 +208,8 @@ bool TNativeForm::ApplyStoredSettings() {
   SetWindowPos(dialog_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (stored.Frequency) SelectItem(Item(IDC_FREQUENCY), *stored.Frequency);
   if (stored.ResetDelay) CheckDlgButton(dialog_, IDC_RESETDELAY, *stored.ResetDelay != 0 ? BST_CHECKED : BST_UNCHECKED);
-  const std::string& error = !loaded.error.empty() ? loaded.error : std::string();
-  if (error.empty()) return true;
-  MessageBoxA(nullptr, error.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
+  if (loaded.error.empty()) return true;
+  MessageBoxA(nullptr, loaded.error.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
   return false;
 }
 
@@ -219,6 +242,20 @@ void TNativeForm::SetLinkBold(bool bold) {
   SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? linkBoldFont_ : linkFont_), TRUE);
 }
 
+LRESULT CALLBACK TNativeForm::PortListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR data) {
+  auto* form = reinterpret_cast<TNativeForm*>(data);
+  if (message == WM_MOUSEMOVE) {
+    const auto hit = static_cast<DWORD>(SendMessageA(list, LB_ITEMFROMPOINT, 0, lParam));
+    const int item = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
+    if (item != form->hoveredPortItem_) {
+      form->hoveredPortItem_ = item;
+      SendMessageA(form->tips_, TTM_POP, 0, 0);  // the next tip asks for the new item's text
+    }
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
+}
+
 LRESULT CALLBACK TNativeForm::LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) {
   auto* form = reinterpret_cast<TNativeForm*>(data);
@@ -248,7 +285,10 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam), code = HIWORD(wParam);
-      if (code == BN_CLICKED && id == IDC_CORVANE) logic_.RunMode("Corvane");
+      if (code == CBN_DROPDOWN && id == IDC_PORT) {
+        portTips_ = window_core::PortTips();  // adapters come and go: read as the list opens
+        hoveredPortItem_ = -1;
+      } else if (code == BN_CLICKED && id == IDC_CORVANE) logic_.RunMode("Corvane");
       else if (code == BN_CLICKED && id == IDC_SMARTMOUSE) logic_.RunMode("SmartMouse");
       else if (code == STN_DBLCLK && (id == IDC_LINK || id == IDC_IMAGE)) {
         // The shell's default action for the address; its result is not examined.
@@ -264,8 +304,13 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       if (header->code != TTN_GETDISPINFOA) return FALSE;
       auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-      if (reinterpret_cast<HWND>(header->idFrom) == Item(IDC_PORT)) ShowPortTip();
-      const std::string& tip = reinterpret_cast<HWND>(header->idFrom) == Item(IDC_PORT) ? portTip_ : statusTip_;
+      const auto from = reinterpret_cast<HWND>(header->idFrom);
+      if (from == Item(IDC_PORT)) ShowPortTip();
+      if (from == portList_) {
+        const auto item = static_cast<std::size_t>(hoveredPortItem_);
+        portTip_ = hoveredPortItem_ >= 0 && item < portTips_.size() ? portTips_[item] : std::string();
+      }
+      const std::string& tip = from == Item(IDC_STATUS) ? statusTip_ : portTip_;
       info->lpszText = const_cast<char*>(tip.c_str());
       return TRUE;
     }
@@ -281,6 +326,15 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
       }
       return FALSE;
+    case WM_DPICHANGED: {
+      // Moved to a screen of another DPI: the form at that DPI, where Windows suggests.
+      dpi_ = HIWORD(wParam);
+      MakeFonts();
+      Layout();
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(dialog_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return TRUE;
+    }
     case WM_CLOSE:
       CloseQuery();
       return TRUE;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "win32.h"
 #include "window_logic.h"
@@ -23,7 +24,10 @@ class TNativeForm final : private window_core::TWindowView {
  private:
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR form);
+  static LRESULT CALLBACK PortListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR form);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void MakeFonts();
   void Layout();
   bool ApplyStoredSettings();
   void CloseQuery();
@@ -52,6 +56,10 @@ class TNativeForm final : private window_core::TWindowView {
   HFONT formFont_ = nullptr, boldFont_ = nullptr, linkFont_ = nullptr, linkBoldFont_ = nullptr;
   bool linkHot_ = false;
   std::string statusTip_, portTip_;
+  HWND portList_ = nullptr;              // the port box's drop-down list
+  std::vector<std::string> portTips_;    // what each of its items opens, read as it opens
+  int hoveredPortItem_ = -1;
+  int dpi_ = 96;
   window_core::TWindowLogic logic_{*this};
 };
 
