@@ -4,17 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include "adapter_quirks.h"
+#include "usb_ids.h"
 
 namespace cli {
 namespace {
 
 using platform::ports::PortEntry;
-
-std::string HexId(unsigned id) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", id & 0xFFFF);
-  return text;
-}
 
 bool HasUsbIds(const PortEntry& entry) { return entry.usbVendorId && entry.usbProductId; }
 
@@ -45,7 +40,7 @@ std::string PortsAsText(const std::vector<PortEntry>& ports) {
     text += entry.present ? Names(entry) : "not plugged in";
     text += "\n";
     std::string details;
-    if (HasUsbIds(entry)) details = "USB id " + HexId(*entry.usbVendorId) + ":" + HexId(*entry.usbProductId);
+    if (HasUsbIds(entry)) details = "USB id " + platform::ports::UsbIdText(*entry.usbVendorId) + ":" + platform::ports::UsbIdText(*entry.usbProductId);
     if (!entry.serialNumber.empty()) details += (details.empty() ? "" : ", ") + ("serial number " + entry.serialNumber);
     if (!details.empty()) text += "      " + details + "\n";
     if (CannotHoldTheBreak(entry)) text += "      cannot hold the 1.2 s break (CH340/CH341 driver)\n";
@@ -69,8 +64,8 @@ std::string PortsAsJson(const std::vector<PortEntry>& ports) {
                                    {"identity", entry.identity},
                                    {"holdsLongBreak", !CannotHoldTheBreak(entry)}};
     if (HasUsbIds(entry)) {
-      port["usbVendorId"] = HexId(*entry.usbVendorId);
-      port["usbProductId"] = HexId(*entry.usbProductId);
+      port["usbVendorId"] = platform::ports::UsbIdText(*entry.usbVendorId);
+      port["usbProductId"] = platform::ports::UsbIdText(*entry.usbProductId);
     }
     list.push_back(std::move(port));
   }

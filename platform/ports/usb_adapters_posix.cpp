@@ -11,6 +11,7 @@
 
 #include "device_database.h"
 #include "machine_ports.h"
+#include "usb_ids.h"
 
 namespace platform::ports {
 namespace {
@@ -32,12 +33,6 @@ std::optional<unsigned> HexId(const fs::path& file) {
   } catch (const std::exception&) {
     return std::nullopt;
   }
-}
-
-std::string Hex4(unsigned id) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", id & 0xFFFF);
-  return text;
 }
 
 // tty name -> the link in `folder` that points at it.
@@ -134,8 +129,8 @@ std::vector<std::string> FormerIdentities(const UsbPlace& place, const PortEntry
   if (!entry.serialNumber.empty()) {
     if (!entry.byIdLink.empty()) names.push_back(entry.byIdLink);
     std::string vendor = FirstLine(place.usb / "manufacturer"), model = FirstLine(place.usb / "product");
-    if (vendor.empty()) vendor = Hex4(entry.usbVendorId.value_or(0));
-    if (model.empty()) model = Hex4(entry.usbProductId.value_or(0));
+    if (vendor.empty()) vendor = UsbIdText(entry.usbVendorId.value_or(0));
+    if (model.empty()) model = UsbIdText(entry.usbProductId.value_or(0));
     names.push_back(folders.serialLinks + "/by-id/usb-" + UdevName(vendor) + "_" + UdevName(model) + "_" +
                     UdevName(entry.serialNumber) + "-if" + iface + portSuffix);
     names.push_back("USB adapter with serial number " + entry.serialNumber + ", interface " + oldInterface);
@@ -182,7 +177,7 @@ std::vector<PortEntry> ScanUsbSerialAdapters(const MachineFolders& folders) {
     // From sysfs alone, so the same adapter has the same identity before udev
     // has made its links and after. Without a serial number two adapters of
     // one model differ only by where they are plugged in.
-    const std::string ids = Hex4(entry.usbVendorId.value_or(0)) + ":" + Hex4(entry.usbProductId.value_or(0));
+    const std::string ids = UsbIdText(entry.usbVendorId.value_or(0)) + ":" + UsbIdText(entry.usbProductId.value_or(0));
     const std::string iface = InterfaceNumber(*place);
     if (!entry.serialNumber.empty()) {
       entry.identity = ids + " with serial number " + entry.serialNumber + ", interface " + iface;

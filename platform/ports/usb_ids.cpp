@@ -1,6 +1,7 @@
 #include "usb_ids.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace platform::ports {
 namespace {
@@ -20,6 +21,12 @@ std::optional<unsigned> HexAfter(const std::string& text, const std::string& tag
 }
 
 }  // namespace
+
+std::string UsbIdText(unsigned id) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", id & 0xFFFF);
+  return text;
+}
 
 std::optional<std::pair<unsigned, unsigned>> UsbIdsOfHardwareId(const std::string& hardwareId) {
   const auto vendor = HexAfter(hardwareId, "VID_"), product = HexAfter(hardwareId, "PID_");

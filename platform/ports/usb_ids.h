@@ -9,5 +9,7 @@
 namespace platform::ports {
 
 std::optional<std::pair<unsigned, unsigned>> UsbIdsOfHardwareId(const std::string& hardwareId);
+// A vendor or product id as the USB world writes it: four lower-case hex digits ("0403").
+std::string UsbIdText(unsigned id);
 
 }  // namespace platform::ports
