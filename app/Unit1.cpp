@@ -204,7 +204,8 @@ int RunProgram(QApplication& application, const WindowOptions& options) {
     }
   }
   platform::QtMessagePump pump;
-  platform::ScopedPump usePump(pump);
+  const platform::ScopedServices windowServices(
+      [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });
   std::unique_ptr<TForm1> form;
   try {
     form = std::make_unique<TForm1>();

@@ -4,18 +4,11 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace {
-
-ErrorBoxInterceptor& Interceptor() {
-  static ErrorBoxInterceptor interceptor;
-  return interceptor;
-}
-
-}  // namespace
+#include "services.h"
 
 void ShowErrorBox(const QString& caption, const QString& text) {
-  if (Interceptor()) {
-    Interceptor()(caption, text);
+  if (const auto& box = platform::InstalledServices().errorBox) {
+    box(caption.toStdString(), text.toStdString());
     return;
   }
   QMessageBox::critical(nullptr, caption, text);
@@ -24,8 +17,6 @@ void ShowErrorBox(const QString& caption, const QString& text) {
 void ShowErrorMessage(const QString& message) {
   ShowErrorBox(ApplicationTitle(QCoreApplication::applicationFilePath()), TopLevelMessage(message));
 }
-
-void InterceptErrorBoxes(ErrorBoxInterceptor interceptor) { Interceptor() = std::move(interceptor); }
 
 QString TopLevelMessage(const QString& message) {
   if (!message.isEmpty() && message.back() > QChar('.')) return message + '.';

@@ -1,18 +1,13 @@
-// The toolkit's error box, with a seam so that a test can take the message
-// instead of a modal box blocking an offscreen run.
+// The toolkit's error box; a test takes the message instead (the error box of
+// services.h), so that no modal box blocks an offscreen run.
 #pragma once
 
 #include <QString>
-#include <functional>
-
-using ErrorBoxInterceptor = std::function<void(const QString& caption, const QString& text)>;
 
 void ShowErrorBox(const QString& caption, const QString& text);
 // The box as the top-level handler shows an error: captioned with the
 // application's title, the message adjusted by TopLevelMessage.
 void ShowErrorMessage(const QString& message);
-// Until reset with an empty function, boxes go to `interceptor` instead.
-void InterceptErrorBoxes(ErrorBoxInterceptor interceptor);
 
 // The message as the top-level handler shows it: a "." is appended when the
 // last character sorts after ".".

@@ -51,7 +51,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   TNativeForm form;
   if (!form.Create(instance)) return 0;
   TWin32Pump pump(form.Handle());
-  platform::ScopedPump usePump(pump);
+  const platform::ScopedServices windowServices(
+      [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });
   // After the window's construction, which switches the traffic log off.
   std::optional<TTrace> trace;
   if (options.trace) trace.emplace(*options.trace);

@@ -12,9 +12,17 @@
 
 #include "Scom.h"
 #include "resource.h"
+#include "services.h"
 #include "stored_settings.h"
 
 namespace {
+
+// Windows' message box, or the error box a test installed.
+void ShowError(HWND owner, const std::string& text) {
+  constexpr const char* kCaption = "Usb-corvane-config";
+  if (const auto& box = platform::InstalledServices().errorBox) return box(kCaption, text);
+  MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+}
 
 // The Qt window's form, in pixels at 96 DPI: client 378 x 155.
 struct Place {
@@ -209,7 +217,7 @@ bool TNativeForm::ApplyStoredSettings() {
   if (stored.Frequency) SelectItem(Item(IDC_FREQUENCY), *stored.Frequency);
   if (stored.ResetDelay) CheckDlgButton(dialog_, IDC_RESETDELAY, *stored.ResetDelay != 0 ? BST_CHECKED : BST_UNCHECKED);
   if (loaded.error.empty()) return true;
-  MessageBoxA(nullptr, loaded.error.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
+  ShowError(nullptr, loaded.error);
   return false;
 }
 
@@ -224,7 +232,7 @@ void TNativeForm::CloseQuery() {
   } catch (const std::exception& error) {
     std::string message = error.what();
     if (!message.empty() && message.back() != '.') message += '.';
-    MessageBoxA(dialog_, message.c_str(), "Usb-corvane-config", MB_OK | MB_ICONERROR);
+    ShowError(dialog_, message);
   }
   DestroyWindow(dialog_);
   dialog_ = nullptr;

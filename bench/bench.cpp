@@ -33,6 +33,7 @@
 #include "corvane_emulator.h"
 #include "message_pump.h"
 #include "port_table.h"
+#include "services.h"
 #include "pty_device.h"
 #include "pty_pair.h"
 
@@ -84,7 +85,7 @@ RunFigures RunOnce(const emulator::Bytes& entry) {
 
 double FloorSeconds(const emulator::Bytes& entry) {
   platform::VirtualClock clock;
-  platform::ScopedClock useClock(clock);
+  const platform::ScopedServices useClock([&](platform::Services& services) { services.clock = &clock; });
   RunOnce(entry);
   return std::chrono::duration<double>(clock.Elapsed()).count();
 }
@@ -152,7 +153,7 @@ QJsonObject MeasurePty(const PtyCase& c, int runs) {
     testing_support::PtyDevice device(pty);
     device.hangUpAt = c.hangUpAt;
     device.silent = c.silent || c.flood;
-    platform::comm::ScopedSystemCalls useDevice(device);
+    const platform::ScopedServices useDevice([&](platform::Services& services) { services.systemCalls = &device; });
     platform::ports::MapDevice(2, pty.slavePath());
     std::optional<Flood> flood;
     if (c.flood) flood.emplace(pty.masterFd());
@@ -237,9 +238,11 @@ int main(int argc, char** argv) {
     else if (flag == "--cli") cli = argv[i + 1];
     else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
   }
-  platform::ports::UseMachinePorts(false);
   platform::QtMessagePump pump;
-  platform::ScopedPump usePump(pump);
+  platform::Services services;
+  services.pump = &pump;
+  services.machinePorts = false;  // only what a measurement maps opens
+  platform::InstallServices(services);
 
   QJsonObject result;
   result["run_lone_ack"] = MeasureRun("entry answered with a lone 0x06", {0x06}, runs);

@@ -13,7 +13,7 @@
 
 #include "Unit1.h"
 #include "port_table.h"
-#include "registry.h"
+#include "services.h"
 
 namespace {
 
@@ -37,7 +37,10 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QTemporaryDir settings;
-  platform::registry::SetLocations(settings.path().toStdString() + "/m", settings.path().toStdString() + "/u");
+  platform::Services services;
+  services.registryMachineFolder = settings.path().toStdString() + "/m";
+  services.registryUserFolder = settings.path().toStdString() + "/u";
+  platform::InstallServices(services);
   QTimer::singleShot(0, [] {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -14,6 +14,7 @@
 #include "port_listing.h"
 #include "port_table.h"
 #include "scenario.h"
+#include "services.h"
 #include "stop.h"
 #include "terminal_output.h"
 
@@ -44,6 +45,11 @@ int main(int argc, char** argv) {
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
   const cli::Options& options = std::get<cli::Options>(parsed);
+  // The system's own services, with no machine port opened beside the one
+  // named or simulated.
+  platform::Services services;
+  services.machinePorts = !options.simulate && !options.device;
+  platform::InstallServices(services);
 
   switch (options.action) {
     case cli::Options::Action::Help:
@@ -78,10 +84,8 @@ int main(int argc, char** argv) {
         return UsageFailure("--simulate: " + *problem);
       }
     }
-    platform::ports::UseMachinePorts(false);
     platform::ports::MapEndpoint(port, simulated);
   } else if (options.device) {
-    platform::ports::UseMachinePorts(false);
     platform::ports::MapDevice(port, *options.device);
   }
 

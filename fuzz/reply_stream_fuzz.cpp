@@ -33,11 +33,8 @@ emulator::Bytes TakeBytes(FuzzedDataProvider& input, std::size_t most) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   platform::VirtualClock clock;
-  platform::ScopedClock useClock(clock);
-  testing_support::ProcessState::Reset();
+  testing_support::ProcessState state(&clock);
   auto device = emulator::CorvaneEmulator::Create();
-  platform::ports::UseMachinePorts(false);
-  platform::ports::UnmapAll();
   platform::ports::MapEndpoint(1, device);
 
   const int tries = input.ConsumeIntegralInRange<int>(0, 3);

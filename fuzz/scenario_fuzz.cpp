@@ -15,8 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using fuzz_run::Check;
   platform::VirtualClock clock;
-  platform::ScopedClock useClock(clock);
-  testing_support::ProcessState::Reset();
+  testing_support::ProcessState state(&clock);
   auto device = emulator::CorvaneEmulator::Create();
   const auto problem = emulator::ApplyScenario(std::string(reinterpret_cast<const char*>(data), size), *device);
   if (problem) {

@@ -11,6 +11,7 @@
 #include "fake_tty.h"
 #include "run_bound.h"
 #include "run_test.h"
+#include "services.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using testing_support::operator""_ms;
 
 class CommSeamTest : public testing_support::RunTest {
  protected:
-  CommSeamTest() : tty(device), useTty(tty) {
+  CommSeamTest() : tty(device), useTty([this](platform::Services& services) { services.systemCalls = &tty; }) {
     platform::ports::UnmapAll();
     platform::ports::MapDevice(kPort, FakeTty::kPath);
   }
@@ -33,7 +34,7 @@ class CommSeamTest : public testing_support::RunTest {
   }
 
   FakeTty tty;
-  platform::comm::ScopedSystemCalls useTty;
+  platform::ScopedServices useTty;
 };
 
 TEST_F(CommSeamTest, OpenSetsTheInterfaceLineAndCloseGivesItBackAsFound) {

@@ -101,9 +101,14 @@ std::string Ch340At(const std::string& port) { return "1a86:7523 in USB port " +
 
 class PortNumberTest : public ::testing::Test {
  protected:
-  PortNumberTest() {
-    platform::ports::UseMachineFolders(machine.Folders());
-    platform::ports::UseMachinePorts(true);
+  PortNumberTest() : state(Services()) {}
+
+  // A test's services, with the fake machine's ports listed.
+  platform::Services Services() {
+    platform::Services services = testing_support::TestServices();
+    services.machinePorts = true;
+    services.machineFolders = machine.Folders();
+    return services;
   }
 
   // "number device identity" for each known number; "-" for an absent device.
@@ -115,8 +120,8 @@ class PortNumberTest : public ::testing::Test {
     return lines;
   }
 
-  testing_support::ProcessState state;
   FakeMachine machine;
+  testing_support::ProcessState state;
 };
 
 TEST_F(PortNumberTest, FirstAdapterIsOneAndBuiltInLinesGetNoNumber) {
@@ -140,7 +145,9 @@ TEST_F(PortNumberTest, NamesComeFromTheHardwareDatabase) {
       return {};
     }
   };
-  platform::ports::UseDeviceDatabase(std::make_shared<Names>());
+  const platform::ScopedServices named([](platform::Services& services) {
+    services.deviceDatabase = std::make_shared<Names>();
+  });
   machine.Plug("ttyUSB0", "1-2", "FT232R_USB_UART", "A1B2C3");
   machine.Plug("ttyUSB1", "1-3", "USB_Serial", "");
   const auto ftdi = platform::ports::Describe(1);
@@ -202,8 +209,10 @@ TEST_P(FormerIdentityTest, FindsItsNumberAgain) {
     }
     platform::ports::Numbers numbers_;
   };
-  platform::ports::UseNumberStore(std::make_shared<Stored>(platform::ports::Numbers{
-      {1, "0403:6001 with serial number OTHER, interface 00"}, {2, GetParam().stored(machine)}}));
+  const platform::ScopedServices stored([&](platform::Services& services) {
+    services.numberStore = std::make_shared<Stored>(platform::ports::Numbers{
+        {1, "0403:6001 with serial number OTHER, interface 00"}, {2, GetParam().stored(machine)}});
+  });
   if (GetParam().ftdi) machine.Plug("ttyUSB0", "1-2", "FT232R_USB_UART", "A1B2C3", GetParam().links);
   else machine.Plug("ttyUSB0", "1-3", "USB_Serial", "", GetParam().links);
   const std::string identity = GetParam().ftdi ? kFtdi : Ch340At("3");
@@ -251,7 +260,10 @@ TEST(AssignNumbersTest, NewcomersTakeTheLowestFreeNumbersAndFormerNamesFitOneAda
 TEST(RegistryNumberStoreTest, NumbersAreRememberedUnderTheSettingsKey) {
   QTemporaryDir dir;
   const std::string machine = dir.path().toStdString() + "/machine";
-  platform::registry::SetLocations(machine, dir.path().toStdString() + "/user");
+  const platform::ScopedServices inDir([&](platform::Services& services) {
+    services.registryMachineFolder = machine;
+    services.registryUserFolder = dir.path().toStdString() + "/user";
+  });
   EXPECT_EQ(platform::ports::RegistryNumberStore()->Remember({Adapter("x"), Adapter("y")}).numbers,
             (platform::ports::Numbers{{1, "x"}, {2, "y"}}));
   // A later program (a new store) finds them, and numbers a newcomer after them.
@@ -261,7 +273,6 @@ TEST(RegistryNumberStoreTest, NumbersAreRememberedUnderTheSettingsKey) {
   std::ifstream file(machine + "/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane/Ports.reg");
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("\"COM1\"=\"x\""), std::string::npos) << text;
-  platform::registry::SetLocations({}, {});
 }
 
 // A damaged store of numbers gives none: the adapter plugged in is listed by
@@ -276,8 +287,11 @@ class DamagedNumberStoreTest : public PortNumberTest, public ::testing::WithPara
 
 TEST_P(DamagedNumberStoreTest, NumbersNothingAndOpensNothing) {
   QTemporaryDir dir;
-  platform::registry::SetLocations(dir.path().toStdString() + "/machine", dir.path().toStdString() + "/user");
-  platform::ports::UseNumberStore(platform::ports::RegistryNumberStore());
+  const platform::ScopedServices inDir([&](platform::Services& services) {
+    services.registryMachineFolder = dir.path().toStdString() + "/machine";
+    services.registryUserFolder = dir.path().toStdString() + "/user";
+    services.numberStore = platform::ports::RegistryNumberStore();
+  });
   const std::string path = dir.path().toStdString() + "/machine/HKEY_LOCAL_MACHINE/Software/Veltra_Software/USB_Corvane/Ports.reg";
   fs::create_directories(fs::path(path).parent_path());
   const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -300,7 +314,6 @@ TEST_P(DamagedNumberStoreTest, NumbersNothingAndOpensNothing) {
   }
   std::ifstream file(path, std::ios::binary);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), text);
-  platform::registry::SetLocations({}, {});
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -128,7 +128,9 @@ TEST_F(PtyBackendTest, KilledHolderLeavesNothingThatKeepsThePort) {
 // never touched; one of a process that has ended does not block.
 TEST_F(PtyBackendTest, LiveLockFilesRefuseAndStaleOnesDoNot) {
   QTemporaryDir locks;
-  platform::comm::SetLockFolders({locks.path().toStdString()});
+  const platform::ScopedServices lockedHere([&](platform::Services& services) {
+    services.lockFolders = {locks.path().toStdString()};
+  });
   const std::string name = pty.slavePath().substr(pty.slavePath().rfind('/') + 1);
   const QString lockFile = locks.path() + "/LCK.." + QString::fromStdString(name);
   auto writeLock = [&](qint64 pid) {
@@ -221,7 +223,7 @@ class PtyHangUpTest : public PtyBackendTest, public ::testing::WithParamInterfac
 TEST_P(PtyHangUpTest, RunFailsInBoundedTimeAsleepAndSaysTheDeviceWentAway) {
   testing_support::PtyDevice device(pty);
   device.hangUpAt = GetParam();
-  platform::comm::ScopedSystemCalls useDevice(device);
+  const platform::ScopedServices useDevice([&](platform::Services& services) { services.systemCalls = &device; });
   platform::VirtualClock unusedClock;  // the recorder wants a clock for its stamps
   testing_support::RecordingStatus status(unusedClock);
   const double cpuBefore = ThreadCpuSeconds();

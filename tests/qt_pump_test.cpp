@@ -10,6 +10,7 @@
 
 #include "Utils.h"
 #include "message_pump.h"
+#include "services.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ double CpuSeconds() {
 
 TEST(QtPumpTest, DelayRunsTimersInsideTheWaitAndEndsAfterItsLength) {
   platform::QtMessagePump pump;
-  platform::ScopedPump usePump(pump);
+  const platform::ScopedServices usePump([&](platform::Services& services) { services.pump = &pump; });
   TTimedWait wait;
   bool fired = false;
   QTimer::singleShot(20, [&] { fired = true; });

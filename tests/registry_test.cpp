@@ -12,6 +12,7 @@
 #include "file_size_limit.h"
 #include "registry.h"
 #include "registry_file.h"
+#include "services.h"
 #include "win32.h"
 
 namespace {
@@ -111,15 +112,15 @@ TEST(UserFolderTest, RelativeHomeAndConfigHomeAreIgnored) {
 
 class RegistryApiTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::registry::SetLocations(dir.path().toStdString() + "/m", dir.path().toStdString() + "/u");
-  }
-  void TearDown() override { platform::registry::SetLocations({}, {}); }
   LSTATUS Open(HKEY& key, const char* path = "Software\\Veltra_Software\\USB_Corvane\\") {
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                            nullptr, &key, nullptr);
   }
   QTemporaryDir dir;
+  const platform::ScopedServices inDir{[this](platform::Services& services) {
+    services.registryMachineFolder = dir.path().toStdString() + "/m";
+    services.registryUserFolder = dir.path().toStdString() + "/u";
+  }};
 };
 
 TEST_F(RegistryApiTest, QueryReportsTypeAndSizeAndRefusesASmallBuffer) {
@@ -327,9 +328,10 @@ TEST_F(KeyFileOnDiskTest, AKeyLockedPastTheWaitNamesItsHolder) {
   QProcess holder;
   holder.start("flock", {KeyPath(Machine()) + ".lock", "sh", "-c", "echo locked; exec sleep 60"});
   ASSERT_TRUE(holder.waitForReadyRead(10000)) << "flock did not start";
-  platform::registry::SetLockWait(100);
-  EXPECT_EQ(Save(200), ERROR_SHARING_VIOLATION);
-  platform::registry::SetLockWait(0);
+  {
+    const platform::ScopedServices quickLock([](platform::Services& services) { services.registryLockWaitMs = 100; });
+    EXPECT_EQ(Save(200), ERROR_SHARING_VIOLATION);
+  }
   EXPECT_EQ(platform::registry::LastProblem(), "flock (process " + std::to_string(holder.processId()) +
                                                    ") holds the settings in " + KeyPath(Machine()).toStdString());
   EXPECT_EQ(Bytes(KeyPath(Machine())), before);

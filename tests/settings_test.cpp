@@ -224,7 +224,8 @@ TEST_F(SettingsTest, SettingsLockedByAnotherProgramAreNeitherLostSilentlyNorOver
   holder.start("flock", {QString::fromStdString(KeyFilePath(machineFolder)) + ".lock", "sh", "-c",
                          "echo locked; exec sleep 60"});
   ASSERT_TRUE(holder.waitForReadyRead(10000)) << "flock did not start";
-  platform::registry::SetLockWait(100);
+  std::optional<platform::ScopedServices> quickLock;
+  quickLock.emplace([](platform::Services& services) { services.registryLockWaitMs = 100; });
   const std::string held = "flock (process " + std::to_string(holder.processId()) + ") holds the settings in " +
                            KeyFilePath(machineFolder);
   ::testing::internal::CaptureStderr();
@@ -234,7 +235,7 @@ TEST_F(SettingsTest, SettingsLockedByAnotherProgramAreNeitherLostSilentlyNorOver
   EXPECT_EQ(w.Port->currentText(), "Com1");
   w.Port->setCurrentIndex(7);
   EXPECT_TRUE(w.close());
-  platform::registry::SetLockWait(0);
+  quickLock.reset();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].second.toStdString(), "The settings were not saved: " + held + ".");
   EXPECT_EQ(FileBytes(KeyFilePath(machineFolder)), before);
@@ -248,7 +249,9 @@ TEST_F(SettingsTest, RefusedMachineFolderFallsBackToAPerUserCopy) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   machineFolder = folder.path().toStdString() + "/blocker/machine";
-  platform::registry::SetLocations(machineFolder, userFolder);
+  const platform::ScopedServices blocked([&](platform::Services& services) {
+    services.registryMachineFolder = machineFolder;
+  });
 
   TForm1& w = MakeForm();
   w.Port->setCurrentIndex(4);
@@ -261,8 +264,10 @@ TEST_F(SettingsTest, NoWritableFolderAtAllStartsAndClosesNormally) {
   QFile blocker(QString::fromStdString(folder.path().toStdString() + "/blocker"));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  platform::registry::SetLocations(folder.path().toStdString() + "/blocker/machine",
-                                   folder.path().toStdString() + "/blocker/user");
+  const platform::ScopedServices blocked([&](platform::Services& services) {
+    services.registryMachineFolder = folder.path().toStdString() + "/blocker/machine";
+    services.registryUserFolder = folder.path().toStdString() + "/blocker/user";
+  });
   TForm1& w = MakeForm();
   EXPECT_EQ(w.Port->currentText(), "Com1");
   EXPECT_TRUE(w.close());

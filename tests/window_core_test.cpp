@@ -11,6 +11,7 @@
 namespace {
 
 using testing_support::operator""_ms;
+using testing_support::QueuePump;
 
 class FakeView final : public window_core::TWindowView {
  public:
@@ -106,6 +107,32 @@ TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
     const auto exit = std::get<WindowExit>(parse(bad));
     EXPECT_EQ(exit.status, 2);
     EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help' for more information."), std::string::npos) << exit.err;
+  }
+}
+
+// The window never opens the machine's ports where the services it starts
+// with keep them closed (a test's); with --simulate it closes them itself.
+// Its record goes when it ends, and the one before it stands again.
+TEST(WindowServicesTest, AddsItsPumpAndNeverOpensTheMachinesPorts) {
+  platform::VirtualClock clock;
+  QueuePump windowPump(clock);
+  for (const bool machinePorts : {true, false}) {
+    for (const bool simulate : {true, false}) {
+      platform::Services installed = testing_support::TestServices();
+      installed.machinePorts = machinePorts;
+      const platform::ScopedServices test(installed);
+      {
+        WindowOptions options;
+        options.simulate = simulate;
+        const platform::ScopedServices window(
+            [&](platform::Services& services) { window_core::AddWindowServices(services, options, windowPump); });
+        EXPECT_EQ(&platform::CurrentPump(), &windowPump);
+        EXPECT_EQ(platform::InstalledServices().machinePorts, machinePorts && !simulate);
+        EXPECT_EQ(platform::InstalledServices().numberStore, installed.numberStore);
+      }
+      EXPECT_NE(&platform::CurrentPump(), &windowPump);
+      EXPECT_EQ(platform::InstalledServices().machinePorts, machinePorts);
+    }
   }
 }
 

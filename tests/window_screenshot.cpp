@@ -19,20 +19,23 @@
 #include "corvane_emulator.h"
 #include "message_pump.h"
 #include "port_table.h"
-#include "registry.h"
+#include "services.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc != 2) return 2;
   QTemporaryDir settings;
-  platform::registry::SetLocations(settings.path().toStdString() + "/m", settings.path().toStdString() + "/u");
-  platform::ports::UseMachinePorts(false);
-  platform::ports::MapEndpoint(1, emulator::CorvaneEmulator::Create());
   platform::VirtualClock clock;
-  platform::ScopedClock useClock(clock);
   platform::QtMessagePump pump;
-  platform::ScopedPump usePump(pump);
+  platform::Services services;
+  services.clock = &clock;
+  services.pump = &pump;
+  services.machinePorts = false;
+  services.registryMachineFolder = settings.path().toStdString() + "/m";
+  services.registryUserFolder = settings.path().toStdString() + "/u";
+  platform::InstallServices(services);
+  platform::ports::MapEndpoint(1, emulator::CorvaneEmulator::Create());
 
   TForm1 form;
   form.show();

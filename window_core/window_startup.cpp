@@ -59,9 +59,13 @@ std::optional<std::string> Simulate(const WindowOptions& options) {
   if (options.scenario) {
     if (auto problem = emulator::LoadScenarioFile(*options.scenario, *device)) return "--simulate: " + *problem;
   }
-  platform::ports::UseMachinePorts(false);
   for (unsigned number = 0; number <= kPortCount; ++number) platform::ports::MapEndpoint(number, device);
   return std::nullopt;
+}
+
+void AddWindowServices(platform::Services& services, const WindowOptions& options, platform::MessagePump& pump) {
+  services.pump = &pump;
+  services.machinePorts = services.machinePorts && !options.simulate;
 }
 
 }  // namespace window_core

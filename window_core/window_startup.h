@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "services.h"
+
 struct WindowOptions {
   bool simulate = false;                 // every port opens the simulated interface
   std::optional<std::string> scenario;   // its JSON scenario
@@ -31,5 +33,10 @@ namespace window_core {
 // Every number of the list, and a typed name (0), opens one simulated
 // interface that plays `options.scenario`; returns what is wrong with it.
 std::optional<std::string> Simulate(const WindowOptions& options);
+
+// What the window changes in the services it starts with (the system's own,
+// or a test's): `pump` runs its messages while a run waits, and with
+// --simulate no machine port opens at all.
+void AddWindowServices(platform::Services& services, const WindowOptions& options, platform::MessagePump& pump);
 
 }  // namespace window_core

@@ -16,6 +16,7 @@ struct Holder {
 };
 
 // The folders searched for LCK..<name> files; empty restores the defaults.
+// Both are installed with the other services (services.h).
 void SetLockFolders(std::vector<std::string> folders);
 // The folder of the process table ("/proc"); empty restores the default.
 void SetProcessFolder(std::string folder);

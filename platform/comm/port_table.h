@@ -23,7 +23,6 @@ void MapDevice(unsigned number, std::string devicePath);
 void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint);
 void Unmap(unsigned number);
 void UnmapAll();
-void UseMachinePorts(bool use);
 
 // The endpoint behind a number, or null when none is (or its adapter is absent).
 std::shared_ptr<CommEndpoint> Resolve(unsigned number);
@@ -32,7 +31,11 @@ std::optional<PortEntry> Describe(unsigned number);
 // why the machine's ports have no numbers, when the stored ones cannot be read.
 PortList List();
 
+// Installed with the other services (services.h): whether the machine's
+// ports are listed, where, and where their numbers are kept (null: the
+// registry).
+void UseMachinePorts(bool use);
 void UseMachineFolders(MachineFolders folders);
-void UseNumberStore(std::shared_ptr<NumberStore> store);  // null restores the registry store
+void UseNumberStore(std::shared_ptr<NumberStore> store);
 
 }  // namespace platform::ports

@@ -41,16 +41,8 @@ class SystemCalls {
 
 SystemCalls& Sys();
 
-// Puts `calls` in place of the kernel for the lifetime of the object.
-class ScopedSystemCalls {
- public:
-  explicit ScopedSystemCalls(SystemCalls& calls);
-  ~ScopedSystemCalls();
-  ScopedSystemCalls(const ScopedSystemCalls&) = delete;
-  ScopedSystemCalls& operator=(const ScopedSystemCalls&) = delete;
-
- private:
-  SystemCalls* previous_;
-};
+// Puts `calls` in place of the kernel; null restores it. Programs and tests
+// install it with the other services (services.h).
+void InstallSystemCalls(SystemCalls* calls);
 
 }  // namespace platform::comm

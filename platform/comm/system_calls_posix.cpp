@@ -13,9 +13,13 @@
 namespace platform::comm {
 namespace {
 
-SystemCalls*& Installed() {
+SystemCalls& Kernel() {
   static SystemCalls kernel;
-  static SystemCalls* current = &kernel;
+  return kernel;
+}
+
+SystemCalls*& Installed() {
+  static SystemCalls* current = &Kernel();
   return current;
 }
 
@@ -76,7 +80,6 @@ bool SystemCalls::UserListedInGroup(gid_t group) {
 
 SystemCalls& Sys() { return *Installed(); }
 
-ScopedSystemCalls::ScopedSystemCalls(SystemCalls& calls) : previous_(Installed()) { Installed() = &calls; }
-ScopedSystemCalls::~ScopedSystemCalls() { Installed() = previous_; }
+void InstallSystemCalls(SystemCalls* calls) { Installed() = calls != nullptr ? calls : &Kernel(); }
 
 }  // namespace platform::comm

@@ -8,7 +8,7 @@
 
 namespace platform::registry {
 
-// Overrides the two folders (tests, packaging); empty restores the default.
+// Overrides the two folders (tests, through services.h); empty restores the default.
 void SetLocations(std::string machineFolder, std::string userFolder);
 std::string MachineFolder();
 std::string UserFolder();

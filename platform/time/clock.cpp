@@ -38,9 +38,13 @@ class RealClock final : public Clock {
   void SleepUntil(MonoTime until) override { SleepUntilOrStopped(until); }
 };
 
-Clock*& Installed() {
+Clock& SystemClock() {
   static RealClock real;
-  static Clock* current = &real;
+  return real;
+}
+
+Clock*& Installed() {
+  static Clock* current = &SystemClock();
   return current;
 }
 
@@ -48,8 +52,7 @@ Clock*& Installed() {
 
 Clock& CurrentClock() { return *Installed(); }
 
-ScopedClock::ScopedClock(Clock& clock) : previous_(Installed()) { Installed() = &clock; }
-ScopedClock::~ScopedClock() { Installed() = previous_; }
+void InstallClock(Clock* clock) { Installed() = clock != nullptr ? clock : &SystemClock(); }
 
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                       int millisecond) {

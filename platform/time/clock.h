@@ -29,17 +29,9 @@ class Clock {
 
 Clock& CurrentClock();
 
-// Installs a clock for the lifetime of the object and restores the previous one.
-class ScopedClock {
- public:
-  explicit ScopedClock(Clock& clock);
-  ~ScopedClock();
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-
- private:
-  Clock* previous_;
-};
+// Null restores the system's clock. Programs and tests install it with the
+// other services (services.h).
+void InstallClock(Clock* clock);
 
 // The local time of `seconds` in the machine's time zone; false when it has
 // none (localtime_r on POSIX, localtime_s on Windows).

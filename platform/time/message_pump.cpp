@@ -9,9 +9,13 @@ class IdlePump final : public MessagePump {
   void WaitUntil(MonoTime deadline) override { CurrentClock().SleepUntil(deadline); }
 };
 
-MessagePump*& Installed() {
+MessagePump& Idle() {
   static IdlePump idle;
-  static MessagePump* current = &idle;
+  return idle;
+}
+
+MessagePump*& Installed() {
+  static MessagePump* current = &Idle();
   return current;
 }
 
@@ -19,7 +23,6 @@ MessagePump*& Installed() {
 
 MessagePump& CurrentPump() { return *Installed(); }
 
-ScopedPump::ScopedPump(MessagePump& pump) : previous_(Installed()) { Installed() = &pump; }
-ScopedPump::~ScopedPump() { Installed() = previous_; }
+void InstallPump(MessagePump* pump) { Installed() = pump != nullptr ? pump : &Idle(); }
 
 }  // namespace platform

@@ -17,16 +17,9 @@ class MessagePump {
 
 MessagePump& CurrentPump();
 
-class ScopedPump {
- public:
-  explicit ScopedPump(MessagePump& pump);
-  ~ScopedPump();
-  ScopedPump(const ScopedPump&) = delete;
-  ScopedPump& operator=(const ScopedPump&) = delete;
-
- private:
-  MessagePump* previous_;
-};
+// Null restores the idle pump. Programs and tests install it with the other
+// services (services.h).
+void InstallPump(MessagePump* pump);
 
 // Runs the Qt event queue of the calling thread (needs a QCoreApplication).
 class QtMessagePump final : public MessagePump {

@@ -7,12 +7,15 @@
 
 #include "comm_calls.h"
 #include "port_table.h"
+#include "services.h"
 #include "win32.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc < 2) return 2;
-  platform::ports::UseMachinePorts(false);
+  platform::Services services;
+  services.machinePorts = false;
+  platform::InstallServices(services);
   platform::ports::MapDevice(1, argv[1]);
   HANDLE handle = platform::comm::CreateFileA(".\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

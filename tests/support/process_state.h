@@ -1,11 +1,11 @@
 // The process-wide state a run touches, as the program starts with it, for
 // the lifetime of one test or fuzz input, and the same again afterwards: the
 // serial port object and its pump time, the timed wait, the traffic log sink,
-// the run's view of the window, the port table (machine ports off, numbers in
-// memory, no hardware database), a pending stop, the last comm failure, and the clock and pump.
+// the run's view of the window, the port mappings, a pending stop, the last
+// comm failure; and the services of a test (TestServices).
 #pragma once
 
-#include <optional>
+#include <memory>
 
 #include "Scom.h"
 #include "Usb_corvaneinterface.h"
@@ -15,11 +15,8 @@
 #include "log.h"
 #include "message_pump.h"
 #include "port_table.h"
+#include "services.h"
 #include "stop.h"
-#ifndef _WIN32
-#include "device_database.h"
-#include "port_holders.h"
-#endif
 
 namespace testing_support {
 
@@ -32,17 +29,31 @@ class NoDeviceNames final : public platform::ports::DeviceDatabase {
 };
 #endif
 
+// No machine port, numbers in memory, no hardware names, no lock folder: a
+// test reaches only what it maps.
+inline platform::Services TestServices(platform::Clock* clock = nullptr, platform::MessagePump* pump = nullptr) {
+  platform::Services services;
+  services.clock = clock;
+  services.pump = pump;
+  services.machinePorts = false;
+  services.numberStore = platform::ports::MemoryNumberStore();
+#ifndef _WIN32
+  services.deviceDatabase = std::make_shared<NoDeviceNames>();
+  services.lockFolders = {"/nonexistent/corvane-test-locks"};
+#endif
+  return services;
+}
+
 class ProcessState {
  public:
-  explicit ProcessState(platform::Clock* clock = nullptr, platform::MessagePump* pump = nullptr) {
-    Reset();
-    if (clock != nullptr) clock_.emplace(*clock);
-    if (pump != nullptr) pump_.emplace(*pump);
-  }
+  explicit ProcessState(platform::Clock* clock = nullptr, platform::MessagePump* pump = nullptr)
+      : ProcessState(TestServices(clock, pump)) {}
+  explicit ProcessState(platform::Services services) : services_(std::move(services)) { Reset(); }
   ~ProcessState() { Reset(); }
   ProcessState(const ProcessState&) = delete;
   ProcessState& operator=(const ProcessState&) = delete;
 
+ private:
   static void Reset() {
     LogSink = nullptr;
     SerialPort.Close();
@@ -51,20 +62,11 @@ class ProcessState {
     NextPumpTime = platform::MonoTime{};
     RunWindow = {};
     platform::ports::UnmapAll();
-    platform::ports::UseMachinePorts(false);
-    platform::ports::UseMachineFolders({});
-    platform::ports::UseNumberStore(platform::ports::MemoryNumberStore());
-#ifndef _WIN32
-    platform::ports::UseDeviceDatabase(std::make_shared<NoDeviceNames>());
-    platform::comm::SetLockFolders({"/nonexistent/corvane-test-locks"});
-#endif
     platform::ClearStop();
     platform::comm::ClearLastFailure();
   }
 
- private:
-  std::optional<platform::ScopedClock> clock_;
-  std::optional<platform::ScopedPump> pump_;
+  platform::ScopedServices services_;
 };
 
 }  // namespace testing_support

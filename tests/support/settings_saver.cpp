@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "registry.h"
+#include "services.h"
 #include "registry_file.h"
 #include "win32.h"
 
@@ -30,7 +30,10 @@ bool Save(std::int32_t base) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc < 3) return 2;
-  platform::registry::SetLocations(argv[1], argv[2]);
+  platform::Services services;
+  services.registryMachineFolder = argv[1];
+  services.registryUserFolder = argv[2];
+  platform::InstallServices(services);
   const std::string sets = argc > 3 ? argv[3] : "AB";
   const long count = argc > 4 ? std::atol(argv[4]) : -1;
   for (long i = 0; count < 0 || i < count; ++i) {

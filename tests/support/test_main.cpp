@@ -1,11 +1,11 @@
-// Test entry: a port table that holds only what each test maps, so no test
-// can reach the machine's devices.
+// Test entry: the services of a test, so that no test can reach the
+// machine's devices.
 #include <gtest/gtest.h>
 
-#include "port_table.h"
+#include "process_state.h"
 
 int main(int argc, char** argv) {
-  platform::ports::UseMachinePorts(false);
+  platform::InstallServices(testing_support::TestServices());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

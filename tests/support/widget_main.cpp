@@ -1,15 +1,15 @@
-// Entry for the widget tests: an offscreen Qt application, and a port table
-// that holds only what each test maps.
+// Entry for the widget tests: an offscreen Qt application, and the services
+// of a test, so that no test can reach the machine's devices.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
-#include "port_table.h"
+#include "process_state.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  platform::ports::UseMachinePorts(false);
+  platform::InstallServices(testing_support::TestServices());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -24,7 +24,6 @@
 #include "registry_file.h"
 #include "port_box.h"
 #include "process_state.h"
-#include "shell.h"
 #include "win32.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -43,24 +42,27 @@ inline platform::registry::Value Text(const std::string& s) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() : state(&clock, &pump) {
-    machineFolder = folder.path().toStdString() + "/machine";
-    userFolder = folder.path().toStdString() + "/user";
-    platform::registry::SetLocations(machineFolder, userFolder);
+  WindowTest() : state(Services()) {
     device = emulator::CorvaneEmulator::Create();
     platform::ports::MapEndpoint(1, device);
-    InterceptErrorBoxes([this](const QString& caption, const QString& text) { boxes.push_back({caption, text}); });
-    platform::shell::SetOpener([this](const std::string& target) {
-      opened.push_back(target);
-      return true;
-    });
   }
 
-  ~WindowTest() override {
-    form.reset();
-    InterceptErrorBoxes({});
-    platform::shell::SetOpener({});
-    platform::registry::SetLocations({}, {});
+  ~WindowTest() override { form.reset(); }
+
+  // A test's services with the settings in this test's folder, and the error
+  // boxes and opened addresses taken down.
+  platform::Services Services() {
+    platform::Services services = TestServices(&clock, &pump);
+    services.registryMachineFolder = machineFolder;
+    services.registryUserFolder = userFolder;
+    services.errorBox = [this](const std::string& caption, const std::string& text) {
+      boxes.push_back({QString::fromStdString(caption), QString::fromStdString(text)});
+    };
+    services.opener = [this](const std::string& target) {
+      opened.push_back(target);
+      return true;
+    };
+    return services;
   }
 
   TForm1& MakeForm() {
@@ -107,7 +109,8 @@ class WindowTest : public ::testing::Test {
   platform::VirtualClock clock;
   platform::QtMessagePump pump;
   QTemporaryDir folder;
-  std::string machineFolder, userFolder;
+  std::string machineFolder = folder.path().toStdString() + "/machine";
+  std::string userFolder = folder.path().toStdString() + "/user";
   std::shared_ptr<emulator::CorvaneEmulator> device;
   std::unique_ptr<TForm1> form;
   std::vector<std::pair<QString, QString>> boxes;
