@@ -2,12 +2,14 @@
 // what is stored, and how, is the window's behaviour (stored_settings.h).
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
 
 #include "Unit1.h"
 #include "port_box.h"
 #include "stored_settings.h"
+#include "window_place.h"
 
 namespace {
 
@@ -21,13 +23,38 @@ void SelectItem(QComboBox& box, std::int32_t index) {
   }
 }
 
+// Wayland tells no window where it stands, nor lets it choose.
+bool DesktopTellsPlace() { return !QGuiApplication::platformName().startsWith("wayland"); }
+
+std::vector<window_core::TRect> ScreenAreas() {
+  std::vector<window_core::TRect> areas;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect area = screen->availableGeometry();
+    areas.push_back({area.x(), area.y(), area.width(), area.height()});
+  }
+  return areas;
+}
+
 }  // namespace
 
-// Where the window stands when no position is stored and the desktop has not
-// placed it: centred on the screen. An edge stored alone keeps the other here.
-QPoint TForm1::DefaultPlace() const {
-  const QRect screenArea = screen()->availableGeometry();
-  return screenArea.center() - QPoint(width() / 2, height() / 2);
+// The stored place, or the nearest one the user can reach. Before the window
+// is shown its frame is not known, so the title bar's height is assumed.
+void TForm1::PlaceAt(QPoint wanted) {
+  const QRect frame = frameGeometry();
+  const int frameHeight = frame.height() > height() ? frame.height() : height() + window_core::kTitleBarHeight;
+  const window_core::TPoint place =
+      window_core::ReachablePlace({wanted.x(), wanted.y(), frame.width(), frameHeight}, ScreenAreas());
+  move(place.x, place.y);
+}
+
+// Once the desktop has placed the shown window, an edge stored alone moves
+// and the other stays where the desktop put it; a stored place is checked
+// again now that the frame is known.
+void TForm1::PlaceOnceShown() {
+  if (!storedXpos_ && !storedYpos_) return;
+  PlaceAt({storedXpos_.value_or(x()), storedYpos_.value_or(y())});
+  storedXpos_.reset();
+  storedYpos_.reset();
 }
 
 // Each value applies at once, in reading order; a value that cannot be read
@@ -37,10 +64,13 @@ void TForm1::LoadSettings() {
   if (!loaded.notice.empty()) std::fprintf(stderr, "usb-corvane-config: %s\n", loaded.notice.c_str());
   const window_core::TStoredSettings& stored = loaded.values;
   if (stored.ComPort) SelectItem(*Port, *stored.ComPort - 1);
-  // Each edge applies on its own; one not stored keeps its default place.
-  const QPoint place = DefaultPlace();
-  if (stored.Xpos) move(*stored.Xpos, place.y());
-  if (stored.Ypos) move(stored.Xpos.value_or(place.x()), *stored.Ypos);
+  // Both edges stored place the window before it shows; one alone waits for
+  // the desktop's place of the other.
+  if (DesktopTellsPlace()) {
+    storedXpos_ = stored.Xpos;
+    storedYpos_ = stored.Ypos;
+    if (stored.Xpos && stored.Ypos) PlaceAt({*stored.Xpos, *stored.Ypos});
+  }
   if (stored.Frequency) SelectItem(*Frequency, *stored.Frequency);
   if (stored.ResetDelay) EnableResetDelay->setChecked(*stored.ResetDelay != 0);
   if (!loaded.error.empty()) throw ERegistryException(loaded.error);
@@ -48,5 +78,10 @@ void TForm1::LoadSettings() {
 
 void TForm1::SaveSettings() {
   ++settingsSaves_;
-  window_core::SaveSettings({ItemIndex(*Port), x(), y(), ItemIndex(*Frequency), EnableResetDelay->isChecked()});
+  window_core::TWindowChoices choices{ItemIndex(*Port), {}, {}, ItemIndex(*Frequency), EnableResetDelay->isChecked()};
+  if (DesktopTellsPlace()) {
+    choices.left = x();
+    choices.top = y();
+  }
+  window_core::SaveSettings(choices);
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QWindow>
 #include <cstdio>
 #include <optional>
 
@@ -134,7 +135,18 @@ void TForm1::Image1DblClick() { OpenWebAddress(); }
 // The shell's default action for the address; its result is not examined.
 void TForm1::OpenWebAddress() { ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW); }
 
+void TForm1::showEvent(QShowEvent* event) {
+  // The desktop has placed the window by the time it first shows it.
+  if (QWindow* window = windowHandle(); window != nullptr && !placedOnceShown_) window->installEventFilter(this);
+  QWidget::showEvent(event);
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    placedOnceShown_ = true;
+    PlaceOnceShown();
+  }
   const bool doubleClick = event->type() == QEvent::MouseButtonDblClick &&
                            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
   if (watched == LinkLabel) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "stored_settings.h"
@@ -58,13 +59,15 @@ class TForm1 : public QWidget, private window_core::TWindowView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void RunMode(const std::string& modeName);
   void OpenWebAddress();
   void LoadSettings();
-  QPoint DefaultPlace() const;
+  void PlaceAt(QPoint wanted);
+  void PlaceOnceShown();
   void SaveSettings();
   void ShowPortDevices();
 
@@ -85,6 +88,9 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   std::function<void()> terminate_;
   window_core::TWindowLogic logic_{*this};
   int settingsSaves_ = 0;
+  // Stored edges still to apply once the window is shown.
+  std::optional<int> storedXpos_, storedYpos_;
+  bool placedOnceShown_ = false;
 };
 
 // The item index of a combo box as the stored settings and the buttons see

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "services.h"
 #include "stored_settings.h"
+#include "window_place.h"
 
 namespace {
 
@@ -64,6 +65,25 @@ void SelectItem(HWND combo, int index) {
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetWindowTextA(combo, "");
   }
+}
+
+// The work area (the screen without the taskbar) of every monitor.
+std::vector<window_core::TRect> ScreenWorkAreas() {
+  std::vector<window_core::TRect> areas;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoA(monitor, &info)) {
+          const RECT& work = info.rcWork;
+          reinterpret_cast<std::vector<window_core::TRect>*>(list)->push_back(
+              {work.left, work.top, work.right - work.left, work.bottom - work.top});
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&areas));
+  return areas;
 }
 
 HFONT DerivedFont(HFONT base, bool bold, bool underline) {
@@ -207,13 +227,16 @@ bool TNativeForm::ApplyStoredSettings() {
   const window_core::TLoadedSettings loaded = window_core::LoadSettings();
   const window_core::TStoredSettings& stored = loaded.values;
   if (stored.ComPort) SelectItem(Item(IDC_PORT), *stored.ComPort - 1);
-  // Centred on the work area unless stored; an edge stored alone keeps the other.
+  // Centred on the work area unless stored; an edge stored alone keeps the
+  // other; a place the user could not reach moves onto the nearest screen.
   RECT work{}, window{};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   GetWindowRect(dialog_, &window);
-  const int left = stored.Xpos.value_or((work.left + work.right - (window.right - window.left)) / 2);
-  const int top = stored.Ypos.value_or((work.top + work.bottom - (window.bottom - window.top)) / 2);
-  SetWindowPos(dialog_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int width = window.right - window.left, height = window.bottom - window.top;
+  const window_core::TRect frame{stored.Xpos.value_or((work.left + work.right - width) / 2),
+                                 stored.Ypos.value_or((work.top + work.bottom - height) / 2), width, height};
+  const window_core::TPoint place = window_core::ReachablePlace(frame, ScreenWorkAreas());
+  SetWindowPos(dialog_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (stored.Frequency) SelectItem(Item(IDC_FREQUENCY), *stored.Frequency);
   if (stored.ResetDelay) CheckDlgButton(dialog_, IDC_RESETDELAY, *stored.ResetDelay != 0 ? BST_CHECKED : BST_UNCHECKED);
   if (loaded.error.empty()) return true;

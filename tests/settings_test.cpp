@@ -134,22 +134,33 @@ INSTANTIATE_TEST_SUITE_P(Values, StoredVersionTest,
                          ::testing::Values(Dword(3), Dword(-7), Text("ten"),
                                            Value{REG_BINARY, {1, 2, 3, 4, 5, 6}}));
 
-TEST_F(SettingsTest, PositionOffTheDesktopIsAppliedAsStored) {
-  StoreValues({{"Xpos", Dword(-5000)}, {"Ypos", Dword(9000)}});
-  EXPECT_EQ(MakeForm().pos(), QPoint(-5000, 9000));
+// A place the user could not reach is moved onto the screen as the window
+// shows; the stored values stay until the close.
+TEST_F(SettingsTest, PositionOffEveryScreenIsBroughtOnScreen) {
+  StoreValues({{"Xpos", Dword(3000)}, {"Ypos", Dword(2000)}});
+  const QByteArray stored = FileBytes(KeyFilePath(machineFolder));
+  TForm1& w = MakeForm();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())) << w.x() << "," << w.y();
+  EXPECT_EQ(FileBytes(KeyFilePath(machineFolder)), stored);
 }
 
-// An edge stored alone moves that edge; the other keeps the default place,
-// centred on the screen.
+// An edge stored alone moves that edge; the other stays where the desktop
+// puts a window with nothing stored.
 TEST_F(SettingsTest, EachEdgeAppliesOnItsOwn) {
+  auto shownAt = [this] {
+    TForm1& w = MakeForm();
+    w.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    return w.pos();
+  };
+  const QPoint desktops = shownAt();
   StoreValues({{"Xpos", Dword(300)}});
-  TForm1& left = MakeForm();
-  const QRect area = left.screen()->availableGeometry();
-  const QPoint centred = area.center() - QPoint(left.width() / 2, left.height() / 2);
-  EXPECT_EQ(left.pos(), QPoint(300, centred.y()));
+  EXPECT_EQ(shownAt(), QPoint(300, desktops.y()));
   std::filesystem::remove(KeyFilePath(machineFolder));
   StoreValues({{"Ypos", Dword(40)}});
-  EXPECT_EQ(MakeForm().pos(), QPoint(centred.x(), 40));
+  EXPECT_EQ(shownAt(), QPoint(desktops.x(), 40));
 }
 
 // The registry compares names without regard to case: a name written in

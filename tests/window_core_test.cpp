@@ -6,6 +6,7 @@
 
 #include "virtual_time_test.h"
 #include "window_logic.h"
+#include "window_place.h"
 #include "window_startup.h"
 
 namespace {
@@ -107,6 +108,34 @@ TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {
     const auto exit = std::get<WindowExit>(parse(bad));
     EXPECT_EQ(exit.status, 2);
     EXPECT_NE(exit.err.find("Try 'usb-corvane-config --help' for more information."), std::string::npos) << exit.err;
+  }
+}
+
+// A place stays while its title bar and most of its width are on a screen;
+// otherwise it moves onto the nearest screen's available area.
+TEST(WindowPlaceTest, StaysReachable) {
+  using window_core::TPoint;
+  using window_core::TRect;
+  const TRect laptop{0, 0, 1024, 768};
+  const TRect rightMonitor{1024, 0, 1920, 1080};
+  struct Case {
+    TPoint stored;
+    std::vector<TRect> screens;
+    TPoint opens;
+  } cases[] = {
+      {{700, 500}, {laptop}, {700, 500}},
+      {{3000, 2000}, {laptop}, {646, 589}},        // the monitor it was on is gone
+      {{3000, 900}, {laptop, rightMonitor}, {2566, 900}},
+      {{-500, -300}, {laptop}, {0, 0}},
+      {{800, 100}, {laptop}, {800, 100}},          // its close-box half still on screen
+      {{900, 100}, {laptop}, {646, 100}},
+      {{100, -10}, {laptop}, {100, 0}},            // the title bar above the screen
+      {{100, 760}, {laptop}, {100, 589}},
+      {{-300, 10}, {{0, 0, 300, 100}}, {0, 0}},    // larger than the screen: its corner on it
+  };
+  for (const Case& c : cases) {
+    const TPoint opens = window_core::ReachablePlace({c.stored.x, c.stored.y, 378, 179}, c.screens);
+    EXPECT_EQ(opens, c.opens) << c.stored.x << "," << c.stored.y << " opens at " << opens.x << "," << opens.y;
   }
 }
 

@@ -105,8 +105,8 @@ void SaveSettings(const TWindowChoices& choices) {
   if (!key.IsOpen()) return;
   key.WriteInteger("Version", kSettingsVersion);
   key.WriteInteger("ComPort", choices.portIndex + 1);
-  key.WriteInteger("Xpos", choices.left);
-  key.WriteInteger("Ypos", choices.top);
+  if (choices.left) key.WriteInteger("Xpos", *choices.left);
+  if (choices.top) key.WriteInteger("Ypos", *choices.top);
   key.WriteInteger("Frequency", choices.frequencyIndex);
   key.WriteInteger("ResetDelay", choices.resetDelay ? 1 : 0);
   key.Commit("Version");

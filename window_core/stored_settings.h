@@ -35,8 +35,10 @@ struct TLoadedSettings {
 // What the window holds as it closes.
 struct TWindowChoices {
   int portIndex = -1;  // -1: the text shown is no item's
-  std::int32_t left = 0;
-  std::int32_t top = 0;
+  // The window's place; none where the desktop does not tell a window where
+  // it stands (Wayland): the stored edges then stay as they were.
+  std::optional<std::int32_t> left;
+  std::optional<std::int32_t> top;
   int frequencyIndex = -1;
   bool resetDelay = true;
 };
