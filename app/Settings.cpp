@@ -78,7 +78,9 @@ void TForm1::LoadSettings() {
 
 void TForm1::SaveSettings() {
   ++settingsSaves_;
-  window_core::TWindowChoices choices{ItemIndex(*Port), {}, {}, ItemIndex(*Frequency), EnableResetDelay->isChecked()};
+  // Text typed over the port list names no item: the item chosen last is kept.
+  const int port = ItemIndex(*Port) >= 0 ? ItemIndex(*Port) : Port->currentIndex();
+  window_core::TWindowChoices choices{port, {}, {}, ItemIndex(*Frequency), EnableResetDelay->isChecked()};
   if (DesktopTellsPlace()) {
     choices.left = x();
     choices.top = y();

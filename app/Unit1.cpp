@@ -87,6 +87,9 @@ TForm1::TForm1(QWidget* parent)
   statusPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
   Status->setPalette(statusPalette);
 
+  // Enter and the keypad's Enter press the focused button, as Space does.
+  CorvaneButton->setAutoDefault(true);
+  SmartMouseButton->setAutoDefault(true);
   connect(CorvaneButton, &QPushButton::clicked, this, [this] { Guarded([this] { CorvaneButtonClick(); }); });
   connect(SmartMouseButton, &QPushButton::clicked, this, [this] { Guarded([this] { SmartMouseButtonClick(); }); });
   LinkLabel->installEventFilter(this);
@@ -200,9 +203,22 @@ bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
 int TForm1::PortIndex() const { return ItemIndex(*Port); }
 std::string TForm1::ClockText() const { return Frequency->currentText().left(4).toStdString(); }
 
+// While a run goes, the focus waits on the status line, where the outcome
+// appears, instead of falling to the port box, where the next key would
+// replace the port; at the run's end it goes back to the pressed button,
+// unless the user has moved it meanwhile.
 void TForm1::EnableModeButtons(bool enabled) {
+  if (!enabled) {
+    QWidget* focused = focusWidget();
+    runButton_ = focused == CorvaneButton || focused == SmartMouseButton ? static_cast<QPushButton*>(focused) : nullptr;
+    if (runButton_ != nullptr) Status->setFocus(Qt::OtherFocusReason);
+  }
   CorvaneButton->setEnabled(enabled);
   SmartMouseButton->setEnabled(enabled);
+  if (enabled && runButton_ != nullptr) {
+    if (focusWidget() == Status) runButton_->setFocus(Qt::OtherFocusReason);
+    runButton_ = nullptr;
+  }
 }
 
 void TForm1::SetStatusTip(const std::string& tip) { Status->setToolTip(QString::fromStdString(tip)); }

@@ -163,6 +163,17 @@ TEST_F(SettingsTest, EachEdgeAppliesOnItsOwn) {
   EXPECT_EQ(shownAt(), QPoint(desktops.x(), 40));
 }
 
+// Text typed over the port list names no item; the close keeps the item
+// chosen last, so that the next start still opens a port.
+TEST_F(SettingsTest, TextTypedOverThePortListKeepsTheItemChosenLast) {
+  TForm1& w = MakeForm();
+  w.Port->setCurrentIndex(4);
+  w.Port->lineEdit()->selectAll();
+  QTest::keyClicks(w.Port->lineEdit(), " ");
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(StoredValues(machineFolder).at("ComPort"), Dword(5));
+}
+
 // The registry compares names without regard to case: a name written in
 // another case is the same value, and keeps the case it was first written in.
 TEST_F(SettingsTest, NamesInAnotherCaseAreTheSameValues) {

@@ -384,6 +384,32 @@ TEST_F(WindowRunTest, SpaceOnTheFocusedCorvaneButtonRunsItToSuccess) {
   EXPECT_TRUE(w.Status->toolTip().isEmpty());
 }
 
+// Space, Enter and the keypad's Enter press the focused button. A second
+// press during the run lands on the status line, never in the port box, and
+// the focus is back on the button at the end.
+class KeyPressTest : public WindowTest,
+                     public ::testing::WithParamInterface<std::pair<Qt::Key, Qt::KeyboardModifier>> {};
+
+TEST_P(KeyPressTest, RunsTheFocusedButtonAndGivesTheFocusBack) {
+  TForm1& w = MakeForm();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.SmartMouseButton->setFocus();
+  const auto [key, modifier] = GetParam();
+  clock.After(100_ms, [&] { QTest::keyClick(QApplication::focusWidget(), key, modifier); });
+  QTest::keyClick(w.SmartMouseButton, key, modifier);
+  EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
+  EXPECT_EQ(QApplication::focusWidget(), w.SmartMouseButton);
+  EXPECT_EQ(w.Port->currentText(), "Com1");
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(StoredValues(machineFolder).at("ComPort"), testing_support::Dword(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeyPressTest,
+                         ::testing::Values(std::pair{Qt::Key_Space, Qt::NoModifier},
+                                           std::pair{Qt::Key_Return, Qt::NoModifier},
+                                           std::pair{Qt::Key_Enter, Qt::KeypadModifier}));
+
 // A card in the slot: the line blinks yellow and red every 500 ms until the
 // card is out, then the dialogue runs.
 TEST_F(WindowRunTest, CardInTheSlotBlinksYellowAndRedThenTheDialogueRuns) {
