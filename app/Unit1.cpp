@@ -14,6 +14,7 @@
 #include "message_pump.h"
 #include "port_box.h"
 #include "quit_on_signals.h"
+#include "readable_colors.h"
 #include "ui_Unit1.h"
 #include "win32.h"
 
@@ -23,6 +24,9 @@ std::string WebAddress = window_core::kWebAddress;
 namespace {
 
 QColor ToQColor(TColor c) { return QColor(c.red, c.green, c.blue); }
+TColor ToTColor(const QColor& c) {
+  return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.blue())};
+}
 
 // An exception from a handler is shown the way the toolkit shows it, and the
 // message loop goes on.
@@ -83,9 +87,13 @@ TForm1::TForm1(QWidget* parent)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(378, 155);
-  QPalette statusPalette = Status->palette();
-  statusPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
-  Status->setPalette(statusPalette);
+  SetColor(ButtonFace());
+  // Navy on a light theme, the theme's link colour where navy would not read.
+  QPalette linkPalette = LinkLabel->palette();
+  linkPalette.setColor(QPalette::WindowText,
+                       ToQColor(window_core::LinkColorOn(ToTColor(palette().color(QPalette::Window)),
+                                                         ToTColor(palette().color(QPalette::Link)))));
+  LinkLabel->setPalette(linkPalette);
 
   // Enter and the keypad's Enter press the focused button, as Space does.
   CorvaneButton->setAutoDefault(true);
@@ -186,15 +194,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::SetText(const std::string& text) { Status->setText(QString::fromStdString(text)); }
 
 void TForm1::SetColor(TColor color) {
+  // The background as the run sets it, the text in whichever of black and
+  // white reads on it, whatever the theme.
   QPalette statusPalette = Status->palette();
   statusPalette.setColor(QPalette::Base, ToQColor(color));
+  statusPalette.setColor(QPalette::Text, ToQColor(window_core::TextColorOn(color)));
   Status->setPalette(statusPalette);
 }
 
 TColor TForm1::ButtonFace() const {
-  const QColor face = palette().color(QPalette::Button);
-  return {static_cast<std::uint8_t>(face.red()), static_cast<std::uint8_t>(face.green()),
-          static_cast<std::uint8_t>(face.blue())};
+  return ToTColor(palette().color(QPalette::Button));
 }
 
 int TForm1::Position() const { return ProgressBar1->value(); }

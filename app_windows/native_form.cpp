@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "services.h"
 #include "stored_settings.h"
+#include "readable_colors.h"
 #include "window_place.h"
 
 namespace {
@@ -348,11 +349,18 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lParam) == Item(IDC_STATUS)) {
         SetBkColor(reinterpret_cast<HDC>(wParam), statusColor_);
-        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+        const TColor text = window_core::TextColorOn(
+            {GetRValue(statusColor_), GetGValue(statusColor_), GetBValue(statusColor_)});
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(text.red, text.green, text.blue));
         return reinterpret_cast<INT_PTR>(statusBrush_);
       }
       if (reinterpret_cast<HWND>(lParam) == Item(IDC_LINK)) {
-        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_HOTLIGHT));
+        auto color = [](int index) {
+          const COLORREF c = GetSysColor(index);
+          return TColor{GetRValue(c), GetGValue(c), GetBValue(c)};
+        };
+        const TColor link = window_core::LinkColorOn(color(COLOR_BTNFACE), color(COLOR_HOTLIGHT));
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(link.red, link.green, link.blue));
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
       }

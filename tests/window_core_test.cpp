@@ -6,6 +6,7 @@
 
 #include "virtual_time_test.h"
 #include "window_logic.h"
+#include "readable_colors.h"
 #include "window_place.h"
 #include "window_startup.h"
 
@@ -137,6 +138,21 @@ TEST(WindowPlaceTest, StaysReachable) {
     const TPoint opens = window_core::ReachablePlace({c.stored.x, c.stored.y, 378, 179}, c.screens);
     EXPECT_EQ(opens, c.opens) << c.stored.x << "," << c.stored.y << " opens at " << opens.x << "," << opens.y;
   }
+}
+
+// Every status background and the button face of a light and a dark theme
+// get text of at least AA contrast; the link keeps navy where it reads.
+TEST(ReadableColorsTest, TextAndLinkReadOnEveryBackground) {
+  const TColor lightFace{240, 240, 240}, darkFace{53, 53, 53};
+  for (const TColor background : {TColor{0, 255, 0}, clRed, clYellow, lightFace, darkFace}) {
+    EXPECT_GE(window_core::Contrast(window_core::TextColorOn(background), background), window_core::kReadableContrast)
+        << int(background.red) << "," << int(background.green) << "," << int(background.blue);
+  }
+  EXPECT_EQ(window_core::LinkColorOn(lightFace, {0, 0, 255}), window_core::clNavy);
+  const TColor brightLink{120, 180, 255};
+  EXPECT_EQ(window_core::LinkColorOn(darkFace, brightLink), brightLink);
+  EXPECT_GE(window_core::Contrast(window_core::LinkColorOn(darkFace, {42, 130, 218}), darkFace),
+            window_core::kReadableContrast);
 }
 
 // The window never opens the machine's ports where the services it starts

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <csignal>
 
+#include "readable_colors.h"
 #include "scenario.h"
 #include "window_startup.h"
 #include "window_test.h"
@@ -409,6 +410,31 @@ INSTANTIATE_TEST_SUITE_P(Keys, KeyPressTest,
                          ::testing::Values(std::pair{Qt::Key_Space, Qt::NoModifier},
                                            std::pair{Qt::Key_Return, Qt::NoModifier},
                                            std::pair{Qt::Key_Enter, Qt::KeypadModifier}));
+
+// A dark theme: the status text and the link still read on their backgrounds.
+TEST_F(WindowRunTest, StatusAndLinkReadOnADarkTheme) {
+  const QPalette light = QApplication::palette();
+  QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::Link, QColor(42, 130, 218));
+  QApplication::setPalette(dark);
+  auto contrast = [](const QColor& a, const QColor& b) {
+    return window_core::Contrast({std::uint8_t(a.red()), std::uint8_t(a.green()), std::uint8_t(a.blue())},
+                                 {std::uint8_t(b.red()), std::uint8_t(b.green()), std::uint8_t(b.blue())});
+  };
+  TForm1& w = MakeForm();
+  const auto statusReads = [&] {
+    return contrast(w.Status->palette().color(QPalette::Text), w.Status->palette().color(QPalette::Base));
+  };
+  EXPECT_GE(statusReads(), window_core::kReadableContrast);
+  EXPECT_GE(contrast(w.LinkLabel->palette().color(QPalette::WindowText), w.palette().color(QPalette::Window)),
+            window_core::kReadableContrast);
+  QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
+  EXPECT_EQ(StatusColor(), QColor(0, 255, 0));
+  EXPECT_GE(statusReads(), window_core::kReadableContrast);
+  QApplication::setPalette(light);
+}
 
 // A card in the slot: the line blinks yellow and red every 500 ms until the
 // card is out, then the dialogue runs.
