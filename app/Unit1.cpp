@@ -82,6 +82,16 @@ TForm1::TForm1(QWidget* parent)
   EnableResetDelay = ui_->EnableResetDelay;
   Port = ui_->Port;
 
+  // Names for assistive technology (the lists are labelled by their
+  // captions); the captions stay as they are.
+  Label1->setBuddy(Port);
+  Label2->setBuddy(Frequency);
+  Status->setAccessibleName("Status");
+  ProgressBar1->setAccessibleName("Progress");
+  Image1->setAccessibleName("Veltra Software logo");
+  Image1->setAccessibleDescription("A double-click opens " + QString::fromStdString(WebAddress));
+  LinkLabel->setAccessibleDescription("A double-click opens this address");
+
   setWindowIcon(ApplicationIcon());
   // Fixed single border, close box only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

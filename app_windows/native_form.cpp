@@ -32,8 +32,8 @@ struct Place {
   int x, y, width, height;
 };
 constexpr std::array<Place, 12> kPlaces{{
-    {IDC_LABEL1, 8, 12, 45, 13},      {IDC_PORT, 80, 8, 73, 21},
-    {IDC_LABEL2, 8, 36, 50, 13},      {IDC_FREQUENCY, 80, 32, 73, 21},
+    {IDC_LABEL1, 8, 12, 70, 13},      {IDC_PORT, 80, 8, 73, 21},
+    {IDC_LABEL2, 8, 36, 70, 13},      {IDC_FREQUENCY, 80, 32, 73, 21},
     {IDC_RESETDELAY, 8, 56, 145, 17}, {IDC_CORVANE, 8, 80, 65, 25},
     {IDC_SMARTMOUSE, 80, 80, 73, 25}, {IDC_PROGRESS, 8, 112, 361, 12},
     {IDC_STATUS, 8, 128, 361, 21},    {IDC_IMAGE, 165, 8, 204, 89},

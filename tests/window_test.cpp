@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -70,14 +71,23 @@ TEST_P(ControlTest, SitsWhereTheDescriptionPutsIt) {
   ASSERT_NE(control, nullptr) << GetParam().name;
   EXPECT_EQ(control->geometry(), GetParam().geometry);
   EXPECT_EQ(TextOf(control), GetParam().text);
+  // The caption whole, in the fonts this machine has.
+  const int textWidth = control->fontMetrics().horizontalAdvance(GetParam().text);
+  if (qobject_cast<QLabel*>(control) != nullptr && !GetParam().text.isEmpty()) {
+    EXPECT_LE(textWidth, control->contentsRect().width()) << GetParam().text.toStdString();
+  } else if (qobject_cast<QCheckBox*>(control) != nullptr) {
+    EXPECT_LE(control->sizeHint().width(), control->width());
+  } else if (qobject_cast<QPushButton*>(control) != nullptr) {
+    EXPECT_LE(textWidth + 8, control->width());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, ControlTest,
-    ::testing::Values(ControlCase{"Label1", {8, 12, 45, 13}, "Com port:"},
+    ::testing::Values(ControlCase{"Label1", {8, 12, 70, 13}, "Com port:"},
                       ControlCase{"LinkLabel", {165, 96, 204, 13}, "https://www.veltra-software.example/"},
                       ControlCase{"Image1", {165, 8, 204, 89}, ""},
-                      ControlCase{"Label2", {8, 36, 50, 13}, "Frequency"},
+                      ControlCase{"Label2", {8, 36, 70, 13}, "Frequency"},
                       ControlCase{"Port", {80, 8, 73, 21}, "Com1"},
                       ControlCase{"CorvaneButton", {8, 80, 65, 25}, "Corvane"},
                       ControlCase{"SmartMouseButton", {80, 80, 73, 25}, "SmartMouse"},
@@ -410,6 +420,34 @@ INSTANTIATE_TEST_SUITE_P(Keys, KeyPressTest,
                          ::testing::Values(std::pair{Qt::Key_Space, Qt::NoModifier},
                                            std::pair{Qt::Key_Return, Qt::NoModifier},
                                            std::pair{Qt::Key_Enter, Qt::KeypadModifier}));
+
+// A screen reader hears each control by its label or name, and the run's
+// outcome: the status line has the focus while its text changes.
+TEST_F(WindowRunTest, ControlsAreNamedAndTheOutcomeIsSpoken) {
+  TForm1& w = MakeForm();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  auto name = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); };
+  auto labelOf = [](QWidget* widget) {
+    const auto relations = QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
+    return relations.empty() ? QString() : relations.front().first->text(QAccessible::Name);
+  };
+  EXPECT_EQ(labelOf(w.Port), "Com port:");
+  EXPECT_EQ(labelOf(w.Frequency), "Frequency");
+  EXPECT_EQ(name(w.Status), "Status");
+  EXPECT_EQ(name(w.ProgressBar1), "Progress");
+  EXPECT_FALSE(name(w.Image1).isEmpty());
+  EXPECT_EQ(w.Label1->text(), "Com port:");
+
+  // A reader speaks the text changes of the focused object.
+  std::vector<std::pair<QString, bool>> spoken;  // the status text, and whether it had the focus
+  QObject::connect(w.Status, &QLineEdit::textChanged, &w, [&](const QString& text) {
+    spoken.emplace_back(text, QApplication::focusWidget() == w.Status);
+  });
+  QTest::keyClick(w.CorvaneButton, Qt::Key_Space);
+  ASSERT_FALSE(spoken.empty());
+  EXPECT_EQ(spoken.back(), std::make_pair(QString("Corvane 3.58MHz set successfully"), true));
+}
 
 // A dark theme: the status text and the link still read on their backgrounds.
 TEST_F(WindowRunTest, StatusAndLinkReadOnADarkTheme) {
