@@ -243,6 +243,11 @@ void TForm1::EnableModeButtons(bool enabled) {
 void TForm1::SetStatusTip(const std::string& tip) { Status->setToolTip(QString::fromStdString(tip)); }
 void TForm1::Close() { close(); }
 
+void IdentifyToDesktop() {
+  QGuiApplication::setDesktopFileName("com.veltra_software.usb_corvane_config");
+  QCoreApplication::setApplicationName("usb-corvane-config");
+}
+
 int RunProgram(QApplication& application, const WindowOptions& options) {
   if (options.simulate) {
     if (auto problem = window_core::Simulate(options)) {

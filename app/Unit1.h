@@ -101,6 +101,10 @@ int ItemIndex(const QComboBox& box);
 extern TForm1* Form1;
 extern std::string WebAddress;
 
+// The names by which desktops match the running window to its desktop entry:
+// Wayland's app id, and X11's WM_CLASS (the entry's StartupWMClass).
+void IdentifyToDesktop();
+
 // Creates the window, runs the message loop and returns the exit code: 0, or
 // 2 for a scenario that cannot be used.
 int RunProgram(QApplication& application, const WindowOptions& options = {});

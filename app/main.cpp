@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
     return command_line::FinishStandardOutput("usb-corvane-config") != 0 ? 1 : exit->status;
   }
   QApplication application(argc, argv);
-  // Desktops match the running window to its desktop entry by this name.
-  QGuiApplication::setDesktopFileName("com.veltra_software.usb_corvane_config");
+  IdentifyToDesktop();
   return RunProgram(application, std::get<WindowOptions>(parsed));
 }

@@ -1,13 +1,16 @@
 // Writes a picture of the window after a successful run against the
 // simulated interface (in virtual time, so it takes no time), and fails
 // unless the run succeeded and the status line shows green:
-//   window_screenshot OUT.png
+//   window_screenshot OUT.png [DESKTOP-ENTRY]
 // On a desktop's display (xcb, e.g. under tests/support/with_display) the
 // picture is taken from the screen with the window manager's frame; offscreen
-// it is the window alone.
+// it is the window alone. On a desktop's display the window's WM_CLASS must
+// also agree with DESKTOP-ENTRY's StartupWMClass, when one is given.
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -24,7 +27,7 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   QTemporaryDir settings;
   platform::VirtualClock clock;
   platform::QtMessagePump pump;
@@ -37,6 +40,7 @@ int main(int argc, char** argv) {
   platform::InstallServices(services);
   platform::ports::MapEndpoint(1, emulator::CorvaneEmulator::Create());
 
+  IdentifyToDesktop();
   TForm1 form;
   form.show();
   const bool onADesktop = QGuiApplication::platformName() != "offscreen";
@@ -45,6 +49,22 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&form) ||
         !QTest::qWaitFor([&] { return form.frameGeometry() != form.geometry(); }, 5000)) {
       std::fprintf(stderr, "window_screenshot: the window was not shown with a frame\n");
+      return 1;
+    }
+  }
+  // The dock ties the window to its desktop entry (the third argument) by
+  // WM_CLASS's class.
+  if (onADesktop && argc > 2) {
+    QFile entry(QString::fromLocal8Bit(argv[2]));
+    entry.open(QIODevice::ReadOnly);
+    const QString wmClass = QString::fromUtf8(entry.readAll()).section("StartupWMClass=", 1).section('\n', 0, 0);
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(form.winId()), "WM_CLASS"});
+    xprop.waitForFinished();
+    const QString property = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    if (wmClass.isEmpty() || !property.endsWith(", \"" + wmClass + "\"")) {
+      std::fprintf(stderr, "window_screenshot: WM_CLASS is %s, the entry's StartupWMClass \"%s\"\n",
+                   qPrintable(property), qPrintable(wmClass));
       return 1;
     }
   }
