@@ -3,12 +3,14 @@
 
 #include "Unit1.h"
 #include "command_line.h"
+#include "toolkit_options.h"
 #include "window_startup.h"
 
 int main(int argc, char** argv) {
   // Read before the application starts, so --help and --version need no
   // display; byte for byte, so a file name in any encoding stays itself.
-  const std::vector<std::string> arguments(argv, argv + argc);
+  // Qt's own options are QApplication's.
+  const std::vector<std::string> arguments = WithoutToolkitOptions({argv, argv + argc});
   const auto parsed = ParseWindowOptions(arguments, USB_CORVANE_VERSION);
   if (const auto* exit = std::get_if<WindowExit>(&parsed)) {
     std::fputs(exit->out.c_str(), stdout);

@@ -15,6 +15,7 @@
 
 #include "readable_colors.h"
 #include "scenario.h"
+#include "toolkit_options.h"
 #include "window_startup.h"
 #include "window_test.h"
 
@@ -377,6 +378,16 @@ TEST_P(QuitSignalTest, ClosesTheWindowTheNormalWay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT));
+
+// Qt's own options, with one dash or two, with their values, are left to
+// QApplication; the window's options and what follows "--" stay.
+TEST(ToolkitOptionsTest, AreLeftToQt) {
+  EXPECT_EQ(WithoutToolkitOptions({"usb-corvane-config", "-style", "Fusion", "-reverse", "--simulate", "-platform=xcb",
+                                   "--display", ":1", "--trace=t.log", "--", "-reverse"}),
+            (std::vector<std::string>{"usb-corvane-config", "--simulate", "--trace=t.log", "--", "-reverse"}));
+  EXPECT_EQ(WithoutToolkitOptions({"usb-corvane-config", "-stylish"}),
+            (std::vector<std::string>{"usb-corvane-config", "-stylish"}));
+}
 
 // --- whole runs in the window, pressed as a user presses the buttons
 
