@@ -1,12 +1,13 @@
 // Writes a picture of the window after a successful run against the
 // simulated interface (in virtual time, so it takes no time), and fails
 // unless the run succeeded and the status line shows green:
-//   window_screenshot OUT.png [DESKTOP-ENTRY]
+//   window_screenshot [--dark] OUT.png [DESKTOP-ENTRY]
 // On a desktop's display (xcb, e.g. under tests/support/with_display) the
 // picture is taken from the screen with the window manager's frame; offscreen
 // it is the window alone. On a desktop's display the window's WM_CLASS must
 // also agree with DESKTOP-ENTRY's StartupWMClass, when one is given.
 #include <QApplication>
+#include <QPalette>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -27,7 +28,19 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc < 2) return 2;
+  QStringList arguments = QCoreApplication::arguments().mid(1);
+  if (arguments.removeAll("--dark") > 0) {
+    // A dark theme, as Fusion's dark palettes have it.
+    QApplication::setStyle("Fusion");
+    QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Link, QColor(42, 130, 218));
+    QApplication::setPalette(dark);
+  }
+  if (arguments.isEmpty()) return 2;
   QTemporaryDir settings;
   platform::VirtualClock clock;
   platform::QtMessagePump pump;
@@ -54,8 +67,8 @@ int main(int argc, char** argv) {
   }
   // The dock ties the window to its desktop entry (the third argument) by
   // WM_CLASS's class.
-  if (onADesktop && argc > 2) {
-    QFile entry(QString::fromLocal8Bit(argv[2]));
+  if (onADesktop && arguments.size() > 1) {
+    QFile entry(arguments[1]);
     entry.open(QIODevice::ReadOnly);
     const QString wmClass = QString::fromUtf8(entry.readAll()).section("StartupWMClass=", 1).section('\n', 0, 0);
     QProcess xprop;
@@ -84,9 +97,9 @@ int main(int argc, char** argv) {
   const QRect field = form.Status->geometry();
   const QPoint status = QPoint(field.right() - 6, field.center().y()) +
                         (onADesktop ? form.geometry().topLeft() - frame.topLeft() : QPoint());
-  if (image.pixelColor(status) != QColor(0, 255, 0)) {
+  if (image.pixelColor(status * form.devicePixelRatioF()) != QColor(0, 255, 0)) {
     std::fprintf(stderr, "window_screenshot: the status line is not green in the picture\n");
     return 1;
   }
-  return image.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
+  return image.save(arguments[0], "PNG") ? 0 : 1;
 }
