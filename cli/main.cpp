@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
 
   const TRunOutcome& outcome = LastRunOutcome();
   // Why the port did not open, or that the device went away mid-run.
-  if (const std::string why = outcome.Explanation(); !why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+  if (const std::string why = outcome.Explanation(); !why.empty()) std::fprintf(stderr, "usb-corvane: %s\n", why.c_str());
   if (outcome.result == TRunOutcome::Result::CardNotRemoved) {
     std::fprintf(stderr, "usb-corvane: the card was not taken out of the slot within %d s (--tries).\n",
                  options.tries);

@@ -29,7 +29,7 @@ std::optional<std::string> GnuParser::LongName(const std::string& given, std::st
     name = candidates.front();
     return std::nullopt;
   }
-  if (candidates.empty()) return "Unknown option '" + given + "'.";
+  if (candidates.empty()) return "Unknown option '--" + given + "'.";
   std::string message = "option '--" + given + "' is ambiguous; possibilities:";
   for (const std::string& candidate : candidates) message += " '--" + candidate + "'";
   return message;
@@ -50,7 +50,7 @@ std::optional<std::string> GnuParser::Parse(const std::vector<std::string>& argu
       // Short options, which may be run together (-hV).
       for (std::size_t k = 1; k < argument.size(); ++k) {
         const auto found = shortNames_.find(argument[k]);
-        if (found == shortNames_.end()) return "Unknown option '" + argument.substr(k, 1) + "'.";
+        if (found == shortNames_.end()) return "Unknown option '-" + argument.substr(k, 1) + "'.";
         set_.insert(found->second);
       }
     } else {

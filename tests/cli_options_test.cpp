@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "give only one of --port, --device and --simulate"},
         UsageCase{{"--mode", "corvane", "--device="},
                   std::string("--device needs a device path such as ") + cli::kDeviceExample},
-        UsageCase{{"--frobnicate"}, "Unknown option 'frobnicate'."},
-        UsageCase{{"-x"}, "Unknown option 'x'."}));
+        UsageCase{{"--frobnicate"}, "Unknown option '--frobnicate'."},
+        UsageCase{{"-x"}, "Unknown option '-x'."}));
 
 // The GNU forms: --opt=value, abbreviations, "--", -h and -V; the last of a
 // repeated option counts.

@@ -152,7 +152,7 @@ TEST_F(CliTest, AdapterPulledOutMidRunIsExplained) {
   EXPECT_EQ(run.out,
             "Wait Setting Corvane 3.58MHz.\nFirmware 1.0\n"
             "The simulated interface was set to: mode Corvane, clock 3.58 MHz, no final command.\n");
-  EXPECT_EQ(run.err, "Error setting Corvane mode.\nsimulated interface disappeared (was the adapter unplugged?).\n");
+  EXPECT_EQ(run.err, "Error setting Corvane mode.\nusb-corvane: simulated interface disappeared (was the adapter unplugged?).\n");
 }
 
 // A trace that cannot be written costs the log, never the run: the run ends
@@ -228,7 +228,7 @@ TEST_F(CliTest, MissingDeviceIsExplained) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(run.out.empty()) << run.out;
   EXPECT_EQ(run.err,
-            "Could not open comport!\nNo such device: /nonexistent/ttyUSB9 does not exist (is the adapter "
+            "Could not open comport!\nusb-corvane: No such device: /nonexistent/ttyUSB9 does not exist (is the adapter "
             "plugged in?).\n");
 }
 
@@ -240,7 +240,7 @@ TEST_F(CliTest, DeviceInUseNamesTheHolder) {
   const Outcome run = RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())});
   SerialPort.Close();
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "Could not open comport!\n" + pty.slavePath() + " is in use by another program: " +
+  EXPECT_EQ(run.err, "Could not open comport!\nusb-corvane: " + pty.slavePath() + " is in use by another program: " +
                          QCoreApplication::applicationName().left(15).toStdString() + " (process " +
                          std::to_string(getpid()) + ").\n");
 }
@@ -272,7 +272,7 @@ TEST_P(CliPermissionTest, ExplainsWhatWouldHelp) {
   const Outcome run =
       RunCli({"--mode", "corvane", "--device", QString::fromStdString(pty.slavePath())}, program, asNobody);
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_EQ(run.err, "Could not open comport!\nPermission denied on " + pty.slavePath() + GetParam().explanation + "\n");
+  EXPECT_EQ(run.err, "Could not open comport!\nusb-corvane: Permission denied on " + pty.slavePath() + GetParam().explanation + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -21,7 +21,7 @@ void TWindowLogic::RunMode(const std::string& modeName) {
   // with nothing to explain clears it.
   const std::string why = LastRunOutcome().Explanation();
   view_.SetStatusTip(why);
-  if (!why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+  if (!why.empty()) std::fprintf(stderr, "usb-corvane-config: %s\n", why.c_str());
   if (closePending_) {
     closePending_ = false;
     view_.Close();
