@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hex.h"
+#include "quoted_name.h"
 
 namespace emulator {
 namespace {
@@ -250,7 +251,8 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
 
 std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  auto cannotRead = [&] { return "cannot read " + path + ": " + std::strerror(errno); };
+  const std::string name = platform::QuotedName(path);
+  auto cannotRead = [&] { return "cannot read " + name + ": " + std::strerror(errno); };
   if (!file) return cannotRead();
   // Read whole, but never without end (a FIFO, /dev/zero).
   std::string text;
@@ -265,9 +267,9 @@ std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmul
   }
   if (std::ferror(file.get())) return cannotRead();
   if (text.size() > static_cast<std::size_t>(kScenarioLimit)) {
-    return path + ": larger than 16 MiB; a scenario is a few lines of JSON";
+    return name + ": larger than 16 MiB; a scenario is a few lines of JSON";
   }
-  if (auto problem = ApplyScenario(text, device)) return path + ": " + *problem;
+  if (auto problem = ApplyScenario(text, device)) return name + ": " + *problem;
   return std::nullopt;
 }
 

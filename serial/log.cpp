@@ -8,6 +8,7 @@
 #include "Scom.h"
 #include "clock.h"
 #include "hex.h"
+#include "quoted_name.h"
 
 TTrafficLog* LogSink = nullptr;
 
@@ -131,5 +132,5 @@ TTrace::~TTrace() {
 
 std::string TTrace::Problem() const {
   const int problem = log_.FileHandle.Problem();
-  return problem == 0 ? std::string() : "trace " + log_.FileName + ": " + std::strerror(problem);
+  return problem == 0 ? std::string() : "trace " + platform::QuotedName(log_.FileName) + ": " + std::strerror(problem);
 }

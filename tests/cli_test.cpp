@@ -223,6 +223,16 @@ TEST_F(CliTest, BadScenarioExitsWithTwoNamingTheKey) {
   EXPECT_NE(run.err.find("unknown key \"speed\""), std::string::npos) << run.err;
 }
 
+// A name with a newline stays on its message's one line, quoted.
+TEST_F(CliTest, NamesThatWouldSplitAMessageAreQuoted) {
+  const Outcome scenario = RunCli({"--mode", "corvane", "--simulate=/nonexistent/a\nb.json"});
+  EXPECT_EQ(scenario.err.substr(0, scenario.err.find('\n')),
+            "usb-corvane: --simulate: cannot read '/nonexistent/a\\nb.json': No such file or directory");
+  const Outcome device = RunCli({"--mode", "corvane", "--device", "/nonexistent/tty\nUSB9"});
+  EXPECT_EQ(device.err, "Could not open comport!\nusb-corvane: No such device: '/nonexistent/tty\\nUSB9' does not "
+                        "exist (is the adapter plugged in?).\n");
+}
+
 TEST_F(CliTest, MissingDeviceIsExplained) {
   const Outcome run = RunCli({"--mode", "corvane", "--device", "/nonexistent/ttyUSB9"});
   EXPECT_EQ(run.exitCode, 1);

@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "comm_failure.h"
+#include "quoted_name.h"
 #include "system_calls.h"
 
 namespace platform::comm {
 namespace {
 
 std::string Where(const CommFailure& f) {
-  if (!f.device.empty()) return f.device;
+  if (!f.device.empty()) return QuotedName(f.device);
   return "port " + std::to_string(f.port);
 }
 
@@ -40,7 +41,7 @@ std::string NoSuchDevice(const CommFailure& f) {
     return "No such device: port " + std::to_string(f.port) + " is the adapter " + f.identity +
            ", which is not plugged in.";
   }
-  if (!f.device.empty()) return "No such device: " + f.device + " does not exist (is the adapter plugged in?).";
+  if (!f.device.empty()) return "No such device: " + QuotedName(f.device) + " does not exist (is the adapter plugged in?).";
   return "No such device: no serial adapter has been given the number " + std::to_string(f.port) +
          " on this machine; usb-corvane --list-ports lists the numbers.";
 }
@@ -58,7 +59,7 @@ std::optional<DeviceAccess> AccessOf(const CommFailure& f) {
 
 std::string NotSerial(const CommFailure& f) {
   const auto access = AccessOf(f);
-  return f.device + " is not a serial device: it is " + (access ? KindOfFile(access->mode) : "no terminal") + ".";
+  return QuotedName(f.device) + " is not a serial device: it is " + (access ? KindOfFile(access->mode) : "no terminal") + ".";
 }
 
 std::string PermissionDenied(const CommFailure& f) {
@@ -114,7 +115,7 @@ std::string Explain(const CommFailure& f) {
     case EIO:
     case ENXIO:
     case ENODEV: return Where(f) + " disappeared (was the adapter unplugged?).";
-    case ENAMETOOLONG: return "The device name is too long: " + f.device + ".";
+    case ENAMETOOLONG: return "The device name is too long: " + QuotedName(f.device) + ".";
     default:
       return Where(f) + " failed" + (f.operation.empty() ? std::string() : " at " + f.operation) + ": " +
              std::strerror(f.systemError) + ".";

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "quoted_name.h"
+
 namespace platform {
 namespace {
 
@@ -57,7 +59,7 @@ int OpenChild(int parent, mode_t parentMode, const std::string& name, const std:
     struct stat link {};
     if (::fstatat(parent, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode)) {
       if ((parentMode & (S_IWGRP | S_IWOTH)) != 0) {
-        problem = *Refusal("The settings folder " + path, "is a symbolic link in a folder others may write");
+        problem = *Refusal("The settings folder " + QuotedName(path), "is a symbolic link in a folder others may write");
         return -1;
       }
       fd = ::openat(parent, name.c_str(), kFlags);
@@ -72,7 +74,7 @@ int OpenChild(int parent, mode_t parentMode, const std::string& name, const std:
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !Trusted(info, parentMode)) {
     ::close(fd);
-    problem = *Refusal("The settings folder " + path,
+    problem = *Refusal("The settings folder " + QuotedName(path),
                        "belongs to user " + std::to_string(info.st_uid) + " in a folder anyone may write");
     return -1;
   }

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "key_folder.h"
+#include "quoted_name.h"
 #include "registry.h"
 #include "registry_file.h"
 #include "win32.h"
@@ -120,7 +121,7 @@ LoadResult LoadKeyFile(const KeyFolder& folder, const std::string& name, bool fo
                        std::string& problem) {
   FileProblem read;
   const auto text = folder.ReadFile(name, kMaxKeyFileSize + 1, forWriting, read);
-  const std::string path = folder.path() + "/" + name;
+  const std::string path = QuotedName(folder.path() + "/" + name);
   if (!text) {
     if (read.error == ENOENT) return LoadResult::Missing;
     NoteRefusal(read);
@@ -166,7 +167,7 @@ OpenResult OpenAt(const std::string& base, const std::string& hive, const std::v
     case KeyFolder::Lock::Refused: NoteRefusal(problem); return OpenResult::Refused;
     case KeyFolder::Lock::TimedOut:
       State().lastProblem = (problem.reason.empty() ? std::string("another program") : problem.reason) +
-                            " holds the settings in " + place.Path();
+                            " holds the settings in " + QuotedName(place.Path());
       return OpenResult::Busy;
   }
   opened->fileName = place.file;
