@@ -68,22 +68,21 @@ void SelectItem(HWND combo, int index) {
   }
 }
 
-// The work area (the screen without the taskbar) of every monitor.
+// Adds a monitor's work area (the screen without the taskbar) to the list.
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info)) {
+    const RECT& work = info.rcWork;
+    reinterpret_cast<std::vector<window_core::TRect>*>(list)->push_back(
+        {work.left, work.top, work.right - work.left, work.bottom - work.top});
+  }
+  return TRUE;
+}
+
 std::vector<window_core::TRect> ScreenWorkAreas() {
   std::vector<window_core::TRect> areas;
-  EnumDisplayMonitors(
-      nullptr, nullptr,
-      [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
-        MONITORINFO info{};
-        info.cbSize = sizeof info;
-        if (GetMonitorInfoA(monitor, &info)) {
-          const RECT& work = info.rcWork;
-          reinterpret_cast<std::vector<window_core::TRect>*>(list)->push_back(
-              {work.left, work.top, work.right - work.left, work.bottom - work.top});
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&areas));
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
   return areas;
 }
 
