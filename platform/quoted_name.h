@@ -1,7 +1,8 @@
 // A file or device name as a message shows it: as it is, unless it holds a
-// character that would break the message (a newline, another control
-// character, a quote); then in single quotes with such characters escaped
-// ('a\nb'), so that one message stays one line.
+// control character that would break the message (a newline, a tab, an
+// escape); then in single quotes, those characters and quotes escaped
+// ('a\nb'), so that one message stays one line. A backslash, Windows' folder
+// separator, is left as it is.
 #pragma once
 
 #include <cstdio>
@@ -11,16 +12,16 @@
 namespace platform {
 
 inline std::string QuotedName(std::string_view name) {
-  auto breaks = [](unsigned char c) { return c < 0x20 || c == 0x7f || c == '\'' || c == '\\'; };
+  auto control = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
   bool plain = true;
-  for (unsigned char c : name) plain = plain && !breaks(c);
+  for (unsigned char c : name) plain = plain && !control(c);
   if (plain) return std::string(name);
   std::string quoted = "'";
   for (unsigned char c : name) {
     if (c == '\n') quoted += "\\n";
     else if (c == '\t') quoted += "\\t";
-    else if (c == '\'' || c == '\\') (quoted += '\\') += static_cast<char>(c);
-    else if (breaks(c)) {
+    else if (c == '\'') quoted += "\\'";
+    else if (control(c)) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\x%02X", c);
       quoted += escape;
