@@ -208,7 +208,8 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
   reach(Step::Version);
   if (!QueryVersion()) return fail();
   StepProgress();
-  StatusControl.SetText("Firmware " + std::to_string(Rx(3)) + "." + std::to_string(Rx(2)));
+  Outcome().firmware = std::to_string(Rx(3)) + "." + std::to_string(Rx(2));
+  StatusControl.SetText("Firmware " + Outcome().firmware);
 
   reach(Step::Mode);
   if (!SendAcknowledged(ModeClockCommand(ModeName, ClockText))) return fail();
@@ -225,7 +226,8 @@ bool SetInterfaceMode(const std::string& ModeName, const std::string& ClockText,
   StepProgress();
   TimedWait.Delay(500);
 
-  Outcome() = {TRunOutcome::Result::Succeeded, Step::Done, {}};
+  Outcome().result = TRunOutcome::Result::Succeeded;
+  Outcome().step = Step::Done;
   StatusControl.SetText(ModeName + " " + ClockText + "MHz set successfully");
   StatusControl.SetColor(clLime);
   return true;

@@ -76,6 +76,7 @@ struct TRunOutcome {
   Result result = Result::None;  // None while a run goes on, or when it was stopped
   Step step = Step::Opening;
   platform::comm::CommFailure failure;  // why the port did not open, or that it went away mid-run
+  std::string firmware;                 // the version the interface gave ("1.5"), once it was read
 
   // What went wrong with the port and what would help; empty when the port
   // is not to blame.
