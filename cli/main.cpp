@@ -13,6 +13,7 @@
 #include "options.h"
 #include "port_listing.h"
 #include "port_table.h"
+#include "run_report.h"
 #include "scenario.h"
 #include "services.h"
 #include "stop.h"
@@ -92,8 +93,17 @@ int main(int argc, char** argv) {
   std::optional<TTrace> trace;
   if (options.trace) trace.emplace(*options.trace);
 
-  cli::TerminalOutput output({stdout, cli::WantsStyle(fileno(stdout))}, {stderr, cli::WantsStyle(fileno(stderr))},
-                             options.resetDelay);
+  // With --json, standard output is the report alone; the status lines go
+  // where the messages go.
+  FILE* statusStream = options.json ? stderr : stdout;
+  cli::TerminalOutput output({statusStream, cli::WantsStyle(fileno(statusStream))},
+                             {stderr, cli::WantsStyle(fileno(stderr))}, options.resetDelay);
+  cli::RunReport report{options.port, {}, {}, options.mode, options.clock, options.resetDelay, {}, false, {}, {}};
+  if (const auto entry = platform::ports::Describe(port)) {
+    report.device = entry->device;
+    report.identity = entry->identity;
+  }
+  report.started = std::chrono::system_clock::now();
   RunWindow = {&output, &output};
   bool done = false;
   bool stopped = false;
@@ -108,6 +118,13 @@ int main(int argc, char** argv) {
   // A trace that could not be written is a lost log, not a failed run.
   if (trace && !trace->Problem().empty()) std::fprintf(stderr, "usb-corvane: %s\n", trace->Problem().c_str());
   trace.reset();
+  report.ended = std::chrono::system_clock::now();
+  report.outcome = LastRunOutcome();
+  report.stopped = stopped;
+  if (options.json) {
+    std::fputs(cli::RunReportsAsJson(report).c_str(), stdout);
+    std::fflush(stdout);
+  }
   if (stopped) {
     const int signal = platform::StopReason();
     std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
@@ -122,7 +139,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usb-corvane: the card was not taken out of the slot within %d s (--tries).\n",
                  options.tries);
   }
-  if (simulated) std::printf("%s\n", emulator::DescribeDevice(*simulated).c_str());
+  if (simulated) std::fprintf(statusStream, "%s\n", emulator::DescribeDevice(*simulated).c_str());
   if (const int status = StandardOutputStatus(output.OutputError()); status != 0) return status;
   return done ? 0 : 1;
 }

@@ -36,7 +36,9 @@ std::string HelpText() {
          "                             (default 30)\n"
          "  --trace=FILE               append a time-stamped log of the serial traffic\n"
          "  --list-ports               list the port numbers and their devices\n"
-         "  --json                     with --list-ports: as JSON, for scripts\n"
+         "  --json                     as JSON, for scripts: the run's outcome on\n"
+         "                             standard output (the status lines then go to\n"
+         "                             standard error), or the port list\n"
          "  -h, --help                 show this text and exit\n"
          "  -V, --version              show the version and exit\n"
          "\n"
@@ -69,7 +71,6 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
     options.action = Options::Action::ListPorts;
     return options;
   }
-  if (options.json) return UsageError{"--json goes with --list-ports"};
 
   const auto mode = parser.Value("mode");
   if (!mode) return UsageError{"--mode is missing: corvane or smartmouse"};

@@ -18,7 +18,7 @@ struct Options {
   std::optional<std::string> scenario;
   int tries = 30;
   std::optional<std::string> trace;
-  bool json = false;  // --list-ports as JSON
+  bool json = false;  // the outcome, or the port list, as JSON
 };
 
 struct UsageError {

@@ -4,6 +4,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -222,6 +225,47 @@ TEST_F(CliTest, BadScenarioExitsWithTwoNamingTheKey) {
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.err.find("unknown key \"speed\""), std::string::npos) << run.err;
 }
+
+// --json: standard output is one JSON array with the run's outcome, whatever
+// the outcome; the exit status is the run's.
+struct JsonCase {
+  const char* name;
+  QStringList target;
+  const char* result;
+  QJsonValue failedStep;
+  QJsonValue firmware;
+  int exitCode;
+};
+
+class CliJsonTest : public CliTest, public ::testing::WithParamInterface<JsonCase> {};
+
+TEST_P(CliJsonTest, ReportsTheOutcomeAsData) {
+  Write("refusing.json", R"({"replies": {"2A 42": "2A 42 01 15"}})");
+  QStringList target = GetParam().target;
+  target.replaceInStrings("REFUSING", Path("refusing.json"));
+  const Outcome run = RunCli(QStringList{"--mode", "smartmouse", "--json"} + target);
+  EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+  ASSERT_EQ(document.array().size(), 1);
+  const QJsonObject port = document.array().first().toObject();
+  EXPECT_EQ(port.keys(), (QStringList{"clock", "device", "ended", "explanation", "failed_step", "firmware", "identity",
+                                      "mode", "port", "reset_delay", "result", "started"}));
+  EXPECT_EQ(port["result"].toString(), GetParam().result);
+  EXPECT_EQ(port["failed_step"], GetParam().failedStep);
+  EXPECT_EQ(port["firmware"], GetParam().firmware);
+  EXPECT_EQ(port["mode"].toString(), "SmartMouse");
+  EXPECT_EQ(port["explanation"].isNull(), std::string(GetParam().result) != "not opened");
+  EXPECT_LE(port["started"].toString(), port["ended"].toString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, CliJsonTest,
+    ::testing::Values(JsonCase{"Set", {"--simulate"}, "set", QJsonValue(), "1.0", 0},
+                      JsonCase{"Refused", {"--simulate=REFUSING"}, "not acknowledged", "mode", "1.0", 1},
+                      JsonCase{"NotOpened", {"--device", "/nonexistent/ttyUSB9"}, "not opened", "open", QJsonValue(), 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A name with a newline stays on its message's one line, quoted.
 TEST_F(CliTest, NamesThatWouldSplitAMessageAreQuoted) {

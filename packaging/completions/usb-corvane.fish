@@ -17,4 +17,4 @@ complete -c usb-corvane -l simulate -d 'Use the simulated interface (=FILE: a JS
 complete -c usb-corvane -l tries -x -d 'Seconds to wait for the card to be taken out'
 complete -c usb-corvane -l trace -r -F -d 'Append a log of the serial traffic'
 complete -c usb-corvane -l list-ports -d 'List the port numbers and their devices'
-complete -c usb-corvane -l json -d 'With --list-ports: as JSON'
+complete -c usb-corvane -l json -d 'The outcome or the port list as JSON'

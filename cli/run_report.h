@@ -1,0 +1,31 @@
+// A run's outcome as data (--json): one JSON object per port in an array, so
+// that a script reads what happened instead of the status lines.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "Usb_corvaneinterface.h"
+
+namespace cli {
+
+struct RunReport {
+  std::optional<unsigned> port;  // the number given with --port
+  std::string device;            // what the port opened, or would have
+  std::string identity;          // the adapter behind a port number, when known
+  std::string mode;
+  std::string clock;
+  bool resetDelay = true;
+  TRunOutcome outcome;
+  bool stopped = false;          // ended by a signal
+  std::chrono::system_clock::time_point started, ended;
+};
+
+// "[{...}]\n": port, device, identity, mode, clock, reset_delay, result ("set",
+// "not opened", "card not removed", "not acknowledged", "stopped"),
+// failed_step, firmware, explanation, started, ended (UTC, ISO 8601); null
+// where a field has no value.
+std::string RunReportsAsJson(const RunReport& report);
+
+}  // namespace cli
