@@ -99,7 +99,9 @@ int main(int argc, char** argv) {
   cli::TerminalOutput output({statusStream, cli::WantsStyle(fileno(statusStream))},
                              {stderr, cli::WantsStyle(fileno(stderr))}, options.resetDelay);
   cli::RunReport report{options.port, {}, {}, options.mode, options.clock, options.resetDelay, {}, false, {}, {}};
-  if (const auto entry = platform::ports::Describe(port)) {
+  // Looked up only for the report: for a port number it reads the machine's
+  // adapters and the stored numbers, which the open does again.
+  if (const auto entry = options.json ? platform::ports::Describe(port) : std::nullopt) {
     report.device = entry->device;
     report.identity = entry->identity;
   }
