@@ -3,25 +3,19 @@
 #include <clocale>
 #include <cstdio>
 
-#include "Scom.h"
-#include "Usb_corvaneinterface.h"
-#include "clock.h"
+#include "child_process.h"
 #include "command_line.h"
-#include "corvane_emulator.h"
 #include "interrupts.h"
-#include "log.h"
 #include "options.h"
 #include "port_listing.h"
 #include "port_table.h"
-#include "run_report.h"
-#include "scenario.h"
+#include "run_targets.h"
 #include "services.h"
-#include "stop.h"
+#include "several_runs.h"
+#include "single_run.h"
 #include "terminal_output.h"
 
 namespace {
-
-constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
 
 int UsageFailure(const std::string& message) {
   std::fputs(command_line::UsageErrorText("usb-corvane", message).c_str(), stderr);
@@ -46,11 +40,9 @@ int main(int argc, char** argv) {
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
   const cli::Options& options = std::get<cli::Options>(parsed);
-  // The system's own services, with no machine port opened beside the one
-  // named or simulated.
-  platform::Services services;
-  services.machinePorts = !options.simulate && !options.device;
-  platform::InstallServices(services);
+  // The system's own services; a run opens no machine port beside the one
+  // it names or simulates.
+  platform::InstallServices(platform::Services{});
 
   switch (options.action) {
     case cli::Options::Action::Help:
@@ -76,72 +68,20 @@ int main(int argc, char** argv) {
     case cli::Options::Action::Configure: break;
   }
 
-  std::shared_ptr<emulator::CorvaneEmulator> simulated;
-  unsigned port = options.port.value_or(kMappedPort);
-  if (options.simulate) {
-    simulated = emulator::CorvaneEmulator::Create();
-    if (options.scenario) {
-      if (auto problem = emulator::LoadScenarioFile(*options.scenario, *simulated)) {
-        return UsageFailure("--simulate: " + *problem);
-      }
-    }
-    platform::ports::MapEndpoint(port, simulated);
-  } else if (options.device) {
-    platform::ports::MapDevice(port, *options.device);
+  platform::ports::PortList machine;
+  if (options.all) machine = platform::ports::List();
+  const std::vector<cli::RunTarget> targets = cli::TargetsOf(options, machine);
+  if (targets.empty()) {
+    std::fputs("usb-corvane: no USB serial adapter is plugged in or remembered (--all).\n", stderr);
+    return 1;
   }
-
-  std::optional<TTrace> trace;
-  if (options.trace) trace.emplace(*options.trace);
-
-  // With --json, standard output is the report alone; the status lines go
-  // where the messages go.
-  FILE* statusStream = options.json ? stderr : stdout;
-  cli::TerminalOutput output({statusStream, cli::WantsStyle(fileno(statusStream))},
-                             {stderr, cli::WantsStyle(fileno(stderr))}, options.resetDelay);
-  cli::RunReport report{options.port, {}, {}, options.mode, options.clock, options.resetDelay, {}, false, {}, {}};
-  // Looked up only for the report: for a port number it reads the machine's
-  // adapters and the stored numbers, which the open does again.
-  if (const auto entry = options.json ? platform::ports::Describe(port) : std::nullopt) {
-    report.device = entry->device;
-    report.identity = entry->identity;
+  // One port runs here, exactly as it always has.
+  if (targets.size() == 1 && !targets.front().absent) return cli::RunOnePort(options, targets.front());
+  const std::string program = platform::OwnProgramPath();
+  if (program.empty()) {
+    std::fputs("usb-corvane: cannot find this program's own file to run each port in a process of its own.\n",
+               stderr);
+    return 1;
   }
-  report.started = std::chrono::system_clock::now();
-  RunWindow = {&output, &output};
-  bool done = false;
-  bool stopped = false;
-  try {
-    platform::ThrowIfStopRequested();
-    done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output);
-  } catch (const platform::RunStopped&) {
-    stopped = true;  // the run has unwound: break cleared, settings restored, port released
-  }
-  output.Finish();
-  RunWindow = {};
-  // A trace that could not be written is a lost log, not a failed run.
-  if (trace && !trace->Problem().empty()) std::fprintf(stderr, "usb-corvane: %s\n", trace->Problem().c_str());
-  trace.reset();
-  report.ended = std::chrono::system_clock::now();
-  report.outcome = LastRunOutcome();
-  report.stopped = stopped;
-  if (options.json) {
-    std::fputs(cli::RunReportsAsJson(report).c_str(), stdout);
-    std::fflush(stdout);
-  }
-  if (stopped) {
-    const int signal = platform::StopReason();
-    std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
-                 cli::SignalName(signal));
-    return cli::ExitBySignal(signal);
-  }
-
-  const TRunOutcome& outcome = LastRunOutcome();
-  // Why the port did not open, or that the device went away mid-run.
-  if (const std::string why = outcome.Explanation(); !why.empty()) std::fprintf(stderr, "usb-corvane: %s\n", why.c_str());
-  if (outcome.result == TRunOutcome::Result::CardNotRemoved) {
-    std::fprintf(stderr, "usb-corvane: the card was not taken out of the slot within %d s (--tries).\n",
-                 options.tries);
-  }
-  if (simulated) std::fprintf(statusStream, "%s\n", emulator::DescribeDevice(*simulated).c_str());
-  if (const int status = StandardOutputStatus(output.OutputError()); status != 0) return status;
-  return done ? 0 : 1;
+  return cli::RunSeveralPorts(options, targets, program);
 }

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "command_line.h"
@@ -30,11 +31,16 @@ std::string HelpText() {
          "  --reset-delay=on|off       the reset-delay option (default on)\n"
          "  --port=N                   the port as the window numbers it (--list-ports)\n"
          "  --device=PATH              a serial device by its path, e.g. " + std::string(kDeviceExample) + "\n"
-         "  --simulate[=FILE]          use the built-in simulated interface, in real\n"
-         "                             time; FILE is an optional JSON scenario\n"
+         "                             (--port and --device may be repeated: the ports\n"
+         "                             are set at the same time)\n"
+         "  --all                      every USB serial adapter plugged in, at once\n"
+         "  --simulate[=FILE]          a built-in simulated interface for each port\n"
+         "                             named (or one), in real time; FILE is an\n"
+         "                             optional JSON scenario\n"
          "  --tries=N                  seconds to wait for the card to be taken out\n"
          "                             (default 30)\n"
          "  --trace=FILE               append a time-stamped log of the serial traffic\n"
+         "                             (one file per port, named FILE-PORT.EXT)\n"
          "  --list-ports               list the port numbers and their devices\n"
          "  --json                     as JSON, for scripts: the run's outcome on\n"
          "                             standard output (the status lines then go to\n"
@@ -42,14 +48,15 @@ std::string HelpText() {
          "  -h, --help                 show this text and exit\n"
          "  -V, --version              show the version and exit\n"
          "\n"
-         "Exit status: 0 when the interface was set, 1 when it was not or the output\n"
-         "could not be written, 2 on bad arguments, 128 + N when stopped by signal N.\n" +
+         "Exit status: 0 when every interface was set, 1 when one was not or the\n"
+         "output could not be written, 2 on bad arguments, 128 + N when stopped by\n"
+         "signal N.\n" +
          command_line::HelpFooter();
 }
 
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv) {
   command_line::GnuParser parser;
-  for (const char* name : {"list-ports", "json"}) parser.AddFlag(name);
+  for (const char* name : {"list-ports", "json", "all", "events"}) parser.AddFlag(name);
   for (const char* name : {"mode", "clock", "reset-delay", "port", "device", "tries", "trace"}) parser.AddValue(name);
   parser.AddOptionalValue("simulate");
   if (auto problem = parser.Parse({argv, argv + argc})) return UsageError{*problem};
@@ -91,17 +98,24 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
     if (*delay != "on" && *delay != "off") return UsageError{"--reset-delay '" + *delay + "' is not one of: on, off"};
     options.resetDelay = *delay == "on";
   }
-  if (const auto port = parser.Value("port")) {
-    const auto number = ToNumber(*port);
+  for (const std::string& port : parser.Values("port")) {
+    const auto number = ToNumber(port);
     if (!number || *number < 1 || *number > 99999999) {
-      return UsageError{"--port '" + *port + "' is not a port number (1, 2, ... as in --list-ports)"};
+      return UsageError{"--port '" + port + "' is not a port number (1, 2, ... as in --list-ports)"};
     }
-    options.port = static_cast<unsigned>(*number);
+    if (std::find(options.ports.begin(), options.ports.end(), *number) != options.ports.end()) {
+      return UsageError{"--port " + port + " is given twice"};
+    }
+    options.ports.push_back(static_cast<unsigned>(*number));
   }
-  if (const auto device = parser.Value("device")) {
-    if (device->empty()) return UsageError{std::string("--device needs a device path such as ") + kDeviceExample};
-    options.device = *device;
+  for (const std::string& device : parser.Values("device")) {
+    if (device.empty()) return UsageError{std::string("--device needs a device path such as ") + kDeviceExample};
+    if (std::find(options.devices.begin(), options.devices.end(), device) != options.devices.end()) {
+      return UsageError{"--device " + device + " is given twice"};
+    }
+    options.devices.push_back(device);
   }
+  options.all = parser.IsSet("all");
   if (const auto tries = parser.Value("tries")) {
     const auto number = ToNumber(*tries);
     if (!number || *number < 0 || *number > 100000) {
@@ -114,9 +128,14 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
   options.simulate = parser.IsSet("simulate");
   options.scenario = parser.Value("simulate");
 
-  const int targets = options.port.has_value() + options.device.has_value() + options.simulate;
-  if (targets == 0) return UsageError{"no port given: --port N, --device PATH or --simulate"};
-  if (targets > 1) return UsageError{"give only one of --port, --device and --simulate"};
+  options.events = parser.IsSet("events");
+
+  const std::size_t named = options.ports.size() + options.devices.size();
+  if (named == 0 && !options.all && !options.simulate) {
+    return UsageError{"no port given: --port N, --device PATH, --all or --simulate"};
+  }
+  if (options.all && named > 0) return UsageError{"--all takes every adapter: give it without --port or --device"};
+  if (options.events && (options.all || named > 1)) return UsageError{"--events goes with one port"};
   return options;
 }
 

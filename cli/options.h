@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace cli {
 
@@ -12,13 +13,17 @@ struct Options {
   std::string mode;          // "Corvane" or "SmartMouse"
   std::string clock = "3.58";
   bool resetDelay = true;
-  std::optional<unsigned> port;
-  std::optional<std::string> device;
-  bool simulate = false;
+  std::vector<unsigned> ports;       // --port, as often as given
+  std::vector<std::string> devices;  // --device, likewise
+  bool all = false;                  // every USB serial adapter plugged in
+  bool simulate = false;             // each port named (or one) gets a simulated interface
   std::optional<std::string> scenario;
   int tries = 30;
   std::optional<std::string> trace;
   bool json = false;  // the outcome, or the port list, as JSON
+  // A run for another usb-corvane that runs several: its status and outcome
+  // as JSON lines on standard output.
+  bool events = false;
 };
 
 struct UsageError {

@@ -53,9 +53,7 @@ std::string UtcText(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-}  // namespace
-
-std::string RunReportsAsJson(const RunReport& report) {
+Json ReportObject(const RunReport& report) {
   const bool set = !report.stopped && report.outcome.result == Result::Succeeded;
   const Json port = {
       {"port", report.port ? Json(*report.port) : Json()},
@@ -67,11 +65,17 @@ std::string RunReportsAsJson(const RunReport& report) {
       {"result", ResultText(report)},
       {"failed_step", set ? Json() : StepText(report.outcome.step)},
       {"firmware", OrNull(report.outcome.firmware)},
-      {"explanation", OrNull(report.outcome.Explanation())},
+      {"explanation", OrNull(report.explanation.empty() ? report.outcome.Explanation() : report.explanation)},
       {"started", UtcText(report.started)},
       {"ended", UtcText(report.ended)},
   };
-  return Json::array({port}).dump(2) + "\n";
+  return port;
 }
+
+}  // namespace
+
+std::string RunReportsAsJson(const RunReport& report) { return Json::array({ReportObject(report)}).dump(2) + "\n"; }
+
+std::string RunReportAsJsonLine(const RunReport& report) { return ReportObject(report).dump() + "\n"; }
 
 }  // namespace cli

@@ -20,6 +20,7 @@ struct RunReport {
   TRunOutcome outcome;
   bool stopped = false;          // ended by a signal
   std::chrono::system_clock::time_point started, ended;
+  std::string explanation;  // said instead of the outcome's, for a port never run
 };
 
 // "[{...}]\n": port, device, identity, mode, clock, reset_delay, result ("set",
@@ -27,5 +28,7 @@ struct RunReport {
 // failed_step, firmware, explanation, started, ended (UTC, ISO 8601); null
 // where a field has no value.
 std::string RunReportsAsJson(const RunReport& report);
+// The one object, on one line.
+std::string RunReportAsJsonLine(const RunReport& report);
 
 }  // namespace cli

@@ -6,15 +6,6 @@
 namespace cli {
 namespace {
 
-constexpr int kProgressMax = 15;
-
-const char* Ansi(TColor color) {
-  if (color == clLime) return "\033[30;42m";
-  if (color == clRed) return "\033[97;41m";
-  if (color == clYellow) return "\033[30;43m";
-  return "\033[0m";
-}
-
 // The run has failed by the time it shows its failure text.
 bool ShowsFailure() {
   const auto result = LastRunOutcome().result;
@@ -22,6 +13,13 @@ bool ShowsFailure() {
 }
 
 }  // namespace
+
+const char* AnsiColors(TColor color) {
+  if (color == clLime) return "\033[30;42m";
+  if (color == clRed) return "\033[97;41m";
+  if (color == clYellow) return "\033[30;43m";
+  return "\033[0m";
+}
 
 bool WantsStyle(int fd) {
   const char* noColor = std::getenv("NO_COLOR");
@@ -61,10 +59,10 @@ void TerminalOutput::Draw(bool withBar) {
   std::string bar;
   if (withBar && position_ > 0) {
     bar = "  [";
-    for (int i = 0; i < kProgressMax; ++i) bar += i < position_ ? '#' : '.';
+    for (int i = 0; i < kProgressSteps; ++i) bar += i < position_ ? '#' : '.';
     bar += "]";
   }
-  std::fprintf(line_->file, "\r%s %s \033[0m%s\033[K", Ansi(color_), text_.c_str(), bar.c_str());
+  std::fprintf(line_->file, "\r%s %s \033[0m%s\033[K", AnsiColors(color_), text_.c_str(), bar.c_str());
   Flush(line_->file);
 }
 

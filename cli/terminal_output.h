@@ -21,6 +21,11 @@ bool TerminalTakesStyle(int fd);
 // manifest's code page), so that names in any script show as they are.
 void UseUtf8Terminal();
 
+// The status line's colours on a terminal: its text and background.
+const char* AnsiColors(TColor color);
+// The progress bar's steps, as the window's bar has them.
+inline constexpr int kProgressSteps = 15;
+
 struct OutputStream {
   std::FILE* file;
   bool styled;

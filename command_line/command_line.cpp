@@ -66,18 +66,18 @@ std::optional<std::string> GnuParser::Parse(const std::vector<std::string>& argu
           break;
         case Kind::Value:
           if (hasValue) {
-            values_[name] = value;
+            values_[name].push_back(value);
           } else if (i + 1 < arguments.size()) {
-            values_[name] = arguments[++i];  // may start with dashes, as with getopt
+            values_[name].push_back(arguments[++i]);  // may start with dashes, as with getopt
           } else {
             return "Missing value after '--" + name + "'.";
           }
           break;
         case Kind::OptionalValue:
           if (hasValue) {
-            values_[name] = value;
+            values_[name].push_back(value);
           } else if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1][0] != '-') {
-            values_[name] = arguments[++i];
+            values_[name].push_back(arguments[++i]);
           }
           break;
       }
@@ -90,7 +90,12 @@ std::optional<std::string> GnuParser::Parse(const std::vector<std::string>& argu
 std::optional<std::string> GnuParser::Value(const std::string& name) const {
   const auto found = values_.find(name);
   if (found == values_.end()) return std::nullopt;
-  return found->second;
+  return found->second.back();
+}
+
+std::vector<std::string> GnuParser::Values(const std::string& name) const {
+  const auto found = values_.find(name);
+  return found == values_.end() ? std::vector<std::string>{} : found->second;
 }
 
 std::string HelpFooter() {

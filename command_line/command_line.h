@@ -26,7 +26,10 @@ class GnuParser {
   std::optional<std::string> Parse(const std::vector<std::string>& arguments);
 
   bool IsSet(const std::string& name) const { return set_.count(name) != 0; }
+  // The last value given, as a later option overrides an earlier one.
   std::optional<std::string> Value(const std::string& name) const;
+  // Every value given, in order, for an option that may be repeated.
+  std::vector<std::string> Values(const std::string& name) const;
   const std::vector<std::string>& Positional() const { return positional_; }
   bool HelpWanted() const { return IsSet("help"); }
   bool VersionWanted() const { return IsSet("version"); }
@@ -38,7 +41,7 @@ class GnuParser {
   std::map<std::string, Kind> options_;
   std::map<char, std::string> shortNames_;
   std::set<std::string> set_;
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
   std::vector<std::string> positional_;
 };
 

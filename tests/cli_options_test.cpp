@@ -25,7 +25,7 @@ TEST(CliOptionsTest, DefaultsAndValues) {
   EXPECT_EQ(o.mode, "SmartMouse");
   EXPECT_EQ(o.clock, "3.58");
   EXPECT_TRUE(o.resetDelay);
-  EXPECT_EQ(o.port, 3u);
+  EXPECT_EQ(o.ports, std::vector<unsigned>{3});
   EXPECT_EQ(o.tries, 30);
   EXPECT_FALSE(o.simulate);
 
@@ -75,9 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--mode", "corvane", "--port", "COM3"},
                   "--port 'COM3' is not a port number (1, 2, ... as in --list-ports)"},
         UsageCase{{"--mode", "corvane", "--port", "1", "--tries", "-1"}, "--tries '-1' is not a count from 0 to 100000"},
-        UsageCase{{"--mode", "corvane"}, "no port given: --port N, --device PATH or --simulate"},
-        UsageCase{{"--mode", "corvane", "--port", "1", "--device", "/dev/x"},
-                  "give only one of --port, --device and --simulate"},
+        UsageCase{{"--mode", "corvane"}, "no port given: --port N, --device PATH, --all or --simulate"},
+        UsageCase{{"--mode", "corvane", "--all", "--device", "/dev/x"},
+                  "--all takes every adapter: give it without --port or --device"},
+        UsageCase{{"--mode", "corvane", "--port", "2", "--port=2"}, "--port 2 is given twice"},
+        UsageCase{{"--mode", "corvane", "--events", "--port", "1", "--device", "/dev/x"},
+                  "--events goes with one port"},
         UsageCase{{"--mode", "corvane", "--device="},
                   std::string("--device needs a device path such as ") + cli::kDeviceExample},
         UsageCase{{"--frobnicate"}, "Unknown option '--frobnicate'."},
@@ -100,6 +103,10 @@ TEST(CliOptionsTest, GnuForms) {
   EXPECT_EQ(list.action, cli::Options::Action::ListPorts);
   EXPECT_TRUE(list.json);
   EXPECT_TRUE(std::get<cli::Options>(Parse({"--mode", "corvane", "--port", "1", "--json"})).json);
+  // --port and --device gather, in order.
+  const auto several = std::get<cli::Options>(Parse({"--mode=corvane", "--port=4", "--dev=/a", "--port", "2", "--device=/b"}));
+  EXPECT_EQ(several.ports, (std::vector<unsigned>{4, 2}));
+  EXPECT_EQ(several.devices, (std::vector<std::string>{"/a", "/b"}));
 }
 
 TEST(CliOptionsTest, HelpFitsSeventyNineColumnsAndSaysWhereToReportBugs) {

@@ -1,11 +1,11 @@
-// The simulated interface at the far end of a pseudo-terminal, so that the
-// real program, native or under Wine, runs against a real line:
-//   pty_interface BREAK_FIFO
-// prints the slave's path, then carries bytes between the line and the
-// simulated device until SIGTERM, when it prints what the device was set to.
-// A pty carries no break; the break_signal library, preloaded into the
-// program under test, writes '1' and '0' to BREAK_FIFO as the program sets
-// and clears it.
+// The simulated interface at the far end of pseudo-terminals, so that the
+// real program, native or under Wine, runs against real lines:
+//   pty_interface BREAK_FIFO [LINES]
+// prints each slave's path (one line by default), then carries bytes between
+// each line and its own simulated device until SIGTERM, when it prints what
+// each device was set to. A pty carries no break; the break_signal library,
+// preloaded into the program under test, writes to BREAK_FIFO which line's
+// break the program sets and clears.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +14,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "corvane_emulator.h"
 #include "scenario.h"
@@ -37,49 +40,85 @@ bool WriteAll(int fd, const BYTE* data, DWORD count) {
   return true;
 }
 
+// One line: the master, its slave's path and the interface behind it.
+struct Line {
+  int master = -1;
+  std::string slave;
+  std::shared_ptr<emulator::CorvaneEmulator> simulated;
+  std::unique_ptr<platform::CommDevice> device;
+};
+
+// "1/dev/pts/5\n" and "0/dev/pts/5\n", as many as have come.
+void TakeBreaks(int breaks, std::string& pending, std::vector<Line>& lines) {
+  char buffer[256];
+  for (ssize_t n = read(breaks, buffer, sizeof buffer); n > 0; n = read(breaks, buffer, sizeof buffer)) {
+    pending.append(buffer, static_cast<std::size_t>(n));
+  }
+  for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+    const std::string path = pending.substr(1, end - 1);
+    for (Line& line : lines) {
+      if (line.slave == path) line.device->SetBreak(pending[0] == '1');
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: pty_interface BREAK_FIFO\n");
+  const int count = argc == 3 ? std::atoi(argv[2]) : 1;
+  if ((argc != 2 && argc != 3) || count < 1 || count > 64) {
+    std::fprintf(stderr, "usage: pty_interface BREAK_FIFO [LINES]\n");
     return 2;
   }
   // Read and write: the FIFO then never reads as hung up between writers.
   const int breaks = open(argv[1], O_RDWR | O_NONBLOCK);
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (breaks < 0 || master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname(master) == nullptr) {
+  if (breaks < 0) {
     std::perror("pty_interface");
     return 1;
+  }
+  std::vector<Line> lines(static_cast<std::size_t>(count));
+  for (Line& line : lines) {
+    line.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (line.master < 0 || grantpt(line.master) != 0 || unlockpt(line.master) != 0 || ptsname(line.master) == nullptr) {
+      std::perror("pty_interface");
+      return 1;
+    }
+    line.slave = ptsname(line.master);
+    line.simulated = emulator::CorvaneEmulator::Create();
+    line.device = line.simulated->Open();
+    COMMTIMEOUTS immediate{};
+    immediate.ReadIntervalTimeout = MAXDWORD;  // a read returns at once with what is due
+    line.device->SetTimeouts(immediate);
+    std::printf("%s\n", line.slave.c_str());
   }
   struct sigaction action {};
   action.sa_handler = [](int) { terminated = 1; };
   sigaction(SIGTERM, &action, nullptr);
-  std::printf("%s\n", ptsname(master));
   std::fflush(stdout);
 
-  const auto simulated = emulator::CorvaneEmulator::Create();
-  const auto device = simulated->Open();
-  COMMTIMEOUTS immediate{};
-  immediate.ReadIntervalTimeout = MAXDWORD;  // a read returns at once with what is due
-  device->SetTimeouts(immediate);
-
+  std::string pending;
+  std::vector<pollfd> fds(lines.size() + 1);
   while (!terminated) {
-    pollfd fds[2] = {{breaks, POLLIN, 0}, {master, POLLIN, 0}};
-    // Until the program opens the slave the master reads as hung up; wait
-    // for the program then on the FIFO and the tick alone.
-    if (poll(fds, 2, 0) > 0 && (fds[1].revents & (POLLHUP | POLLIN)) == POLLHUP) fds[1].fd = -1;
-    if (poll(fds, 2, kForwardTickMs) < 0 && errno != EINTR) break;
-    char signals[16];
-    for (ssize_t n = read(breaks, signals, sizeof signals); n > 0; n = read(breaks, signals, sizeof signals)) {
-      for (ssize_t k = 0; k < n; ++k) device->SetBreak(signals[k] == '1');
+    fds[0] = {breaks, POLLIN, 0};
+    for (std::size_t i = 0; i < lines.size(); ++i) fds[i + 1] = {lines[i].master, POLLIN, 0};
+    // Until the program opens a slave its master reads as hung up; wait for
+    // the program then on the FIFO and the tick alone.
+    if (poll(fds.data(), fds.size(), 0) > 0) {
+      for (pollfd& fd : fds) {
+        if ((fd.revents & (POLLHUP | POLLIN)) == POLLHUP) fd.fd = -1;
+      }
     }
-    BYTE bytes[256];
-    DWORD count = 0;
-    for (ssize_t n = read(master, bytes, sizeof bytes); n > 0; n = read(master, bytes, sizeof bytes)) {
-      device->Write(bytes, static_cast<DWORD>(n), count);
+    if (poll(fds.data(), fds.size(), kForwardTickMs) < 0 && errno != EINTR) break;
+    TakeBreaks(breaks, pending, lines);
+    for (Line& line : lines) {
+      BYTE bytes[256];
+      DWORD count = 0;
+      for (ssize_t n = read(line.master, bytes, sizeof bytes); n > 0; n = read(line.master, bytes, sizeof bytes)) {
+        line.device->Write(bytes, static_cast<DWORD>(n), count);
+      }
+      if (line.device->Read(bytes, sizeof bytes, count) && count > 0) WriteAll(line.master, bytes, count);
     }
-    if (device->Read(bytes, sizeof bytes, count) && count > 0) WriteAll(master, bytes, count);
   }
-  std::printf("%s\n", emulator::DescribeDevice(*simulated).c_str());
+  for (const Line& line : lines) std::printf("%s\n", emulator::DescribeDevice(*line.simulated).c_str());
   return 0;
 }

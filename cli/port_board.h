@@ -1,0 +1,44 @@
+// The status of several runs at once. On a terminal that wants it, one line
+// per port, each redrawn in place as its run goes; elsewhere one plain line
+// per status change, the port's name first. Lines the runs say besides their
+// status come under the board once it is finished, or at once when plain.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "run_events.h"
+#include "terminal_output.h"
+
+namespace cli {
+
+class PortBoard {
+ public:
+  PortBoard(std::vector<std::string> labels, OutputStream out, OutputStream err);
+  ~PortBoard();
+  PortBoard(const PortBoard&) = delete;
+  PortBoard& operator=(const PortBoard&) = delete;
+
+  void Show(std::size_t port, const StatusEvent& status);
+  void Say(std::size_t port, const SayEvent& line);
+  // Leaves the board as it stands, without progress bars, and says what was held.
+  void Finish();
+  // The first failed write to standard output (an errno), 0 when none.
+  int OutputError() const { return outputError_; }
+
+ private:
+  void Draw(std::size_t port, bool withBar);
+  void SayNow(std::size_t port, const SayEvent& line);
+  void Flush(std::FILE* file);
+
+  std::vector<std::string> labels_;
+  std::vector<StatusEvent> shown_;
+  std::vector<std::pair<std::size_t, SayEvent>> held_;
+  OutputStream out_;
+  OutputStream err_;
+  std::size_t labelWidth_ = 0;
+  bool finished_ = false;
+  int outputError_ = 0;
+};
+
+}  // namespace cli

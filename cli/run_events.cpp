@@ -1,0 +1,70 @@
+#include "run_events.h"
+
+#include <nlohmann/json.hpp>
+
+namespace cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The run has failed by the time it shows its failure text.
+bool ShowsFailure() {
+  const auto result = LastRunOutcome().result;
+  return result == TRunOutcome::Result::PortNotOpened || result == TRunOutcome::Result::NotAcknowledged;
+}
+
+}  // namespace
+
+void EventOutput::SetText(const std::string& text) {
+  status_.text = text;
+  status_.failure = ShowsFailure();
+  SetPosition(status_.position);
+}
+
+void EventOutput::SetColor(TColor color) {
+  status_.color = color;
+  SetPosition(status_.position);
+}
+
+void EventOutput::SetPosition(int position) {
+  status_.position = position;
+  const auto& c = status_.color;
+  Write(Json{{"status", status_.text},
+             {"color", {c.red, c.green, c.blue}},
+             {"position", position},
+             {"failure", status_.failure}}
+            .dump());
+}
+
+void EventOutput::Say(const std::string& text, bool error) { Write(Json{{"say", text}, {"error", error}}.dump()); }
+
+void EventOutput::Report(const RunReport& report) {
+  std::string object = RunReportAsJsonLine(report);
+  object.pop_back();
+  Write("{\"report\":" + object + "}");
+}
+
+// Each line whole and at once: the reader takes it as it comes.
+void EventOutput::Write(const std::string& line) {
+  std::fputs((line + "\n").c_str(), out_);
+  std::fflush(out_);
+}
+
+std::optional<RunEvent> ParseRunEvent(const std::string& line) {
+  const Json event = Json::parse(line, nullptr, false);
+  if (!event.is_object()) return std::nullopt;
+  try {
+    if (event.contains("status")) {
+      const auto& c = event.at("color");
+      return StatusEvent{event.at("status").get<std::string>(),
+                         TColor{c.at(0).get<std::uint8_t>(), c.at(1).get<std::uint8_t>(), c.at(2).get<std::uint8_t>()},
+                         event.at("position").get<int>(), event.at("failure").get<bool>()};
+    }
+    if (event.contains("say")) return SayEvent{event.at("say").get<std::string>(), event.at("error").get<bool>()};
+    if (event.contains("report") && event.at("report").is_object()) return ReportEvent{event.at("report").dump()};
+  } catch (const Json::exception&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace cli

@@ -1,0 +1,82 @@
+#include "run_targets.h"
+
+#include <algorithm>
+#include <set>
+
+namespace cli {
+namespace {
+
+// The last component of a path, with either separator.
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TraceTag(const RunTarget& target) {
+  if (target.port) return std::to_string(*target.port);
+  const std::string name = FileName(target.device);
+  return name.empty() ? "port" : name;
+}
+
+}  // namespace
+
+std::string RunTarget::Label() const {
+  if (port) return "port " + std::to_string(*port);
+  return device;
+}
+
+std::vector<RunTarget> TargetsOf(const Options& options, const platform::ports::PortList& machine) {
+  std::vector<RunTarget> targets;
+  if (options.all) {
+    for (const platform::ports::PortEntry& entry : machine.ports) {
+      RunTarget target;
+      if (entry.number != 0) target.port = entry.number;
+      target.device = entry.present ? entry.device : "";
+      target.identity = entry.identity;
+      target.absent = !entry.present;
+      targets.push_back(target);
+    }
+    return targets;
+  }
+  for (const unsigned port : options.ports) targets.push_back({port, "", "", false});
+  for (const std::string& device : options.devices) targets.push_back({std::nullopt, device, "", false});
+  if (targets.empty() && options.simulate) targets.push_back({});
+  return targets;
+}
+
+std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vector<RunTarget>& targets) {
+  const std::size_t nameStart = trace.find_last_of("/\\") == std::string::npos ? 0 : trace.find_last_of("/\\") + 1;
+  std::size_t dot = trace.rfind('.');
+  // A dot that starts the name (".log") or stands in a folder's name is no extension.
+  if (dot == std::string::npos || dot <= nameStart) dot = trace.size();
+  std::vector<std::string> files;
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    std::string tag = TraceTag(targets[i]);
+    // Two devices of one name in different folders.
+    if (taken.count(tag) != 0) tag += "-" + std::to_string(i + 1);
+    taken.insert(tag);
+    files.push_back(trace.substr(0, dot) + "-" + tag + trace.substr(dot));
+  }
+  return files;
+}
+
+std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile) {
+  std::vector<std::string> arguments = {"--events",
+                                        "--mode=" + std::string(options.mode == "Corvane" ? "corvane" : "smartmouse"),
+                                        "--clock=" + options.clock,
+                                        std::string("--reset-delay=") + (options.resetDelay ? "on" : "off"),
+                                        "--tries=" + std::to_string(options.tries)};
+  if (options.simulate) arguments.push_back(options.scenario ? "--simulate=" + *options.scenario : "--simulate");
+  // A path from --all is the adapter as it is plugged in now; the run need
+  // not number it again.
+  if (!target.device.empty()) {
+    arguments.push_back("--device=" + target.device);
+  } else if (target.port) {
+    arguments.push_back("--port=" + std::to_string(*target.port));
+  }
+  if (!traceFile.empty()) arguments.push_back("--trace=" + traceFile);
+  return arguments;
+}
+
+}  // namespace cli

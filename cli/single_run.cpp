@@ -1,0 +1,151 @@
+#include "single_run.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "Scom.h"
+#include "Usb_corvaneinterface.h"
+#include "command_line.h"
+#include "corvane_emulator.h"
+#include "interrupts.h"
+#include "log.h"
+#include "port_table.h"
+#include "run_events.h"
+#include "run_report.h"
+#include "scenario.h"
+#include "services.h"
+#include "stop.h"
+#include "terminal_output.h"
+
+namespace cli {
+namespace {
+
+constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
+
+// Where the run's status and messages go: the terminal's lines, or events.
+class RunOutput {
+ public:
+  RunOutput(const Options& options, std::FILE* statusStream) {
+    if (options.events) {
+      events_.emplace(stdout, options.resetDelay);
+    } else {
+      terminal_.emplace(OutputStream{statusStream, WantsStyle(fileno(statusStream))},
+                        OutputStream{stderr, WantsStyle(fileno(stderr))}, options.resetDelay);
+    }
+    statusStream_ = statusStream;
+  }
+  TStatusControl& Status() { return events_ ? static_cast<TStatusControl&>(*events_) : *terminal_; }
+  TProgressBar& Progress() { return events_ ? static_cast<TProgressBar&>(*events_) : *terminal_; }
+  TResetDelayFlag& Flag() { return events_ ? static_cast<TResetDelayFlag&>(*events_) : *terminal_; }
+  void Finish() {
+    if (terminal_) terminal_->Finish();
+  }
+  // A line of its own, prefixed when it goes to standard error.
+  void Say(const std::string& text, bool error) {
+    if (events_) {
+      events_->Say(text, error);
+    } else if (error) {
+      std::fprintf(stderr, "usb-corvane: %s\n", text.c_str());
+    } else {
+      std::fprintf(statusStream_, "%s\n", text.c_str());
+    }
+  }
+  bool Events() const { return events_.has_value(); }
+  void Report(const RunReport& report) { events_->Report(report); }
+  int OutputError() const { return terminal_ ? terminal_->OutputError() : 0; }
+
+ private:
+  std::optional<TerminalOutput> terminal_;
+  std::optional<EventOutput> events_;
+  std::FILE* statusStream_ = stdout;
+};
+
+}  // namespace
+
+int RunOnePort(const Options& options, const RunTarget& target) {
+  // Only the port named or simulated opens.
+  const platform::ScopedServices useServices([&](platform::Services& services) {
+    services.machinePorts = services.machinePorts && !options.simulate && target.device.empty();
+  });
+
+  std::shared_ptr<emulator::CorvaneEmulator> simulated;
+  const unsigned port = target.port.value_or(kMappedPort);
+  if (options.simulate) {
+    simulated = emulator::CorvaneEmulator::Create();
+    if (options.scenario) {
+      if (auto problem = emulator::LoadScenarioFile(*options.scenario, *simulated)) {
+        std::fputs(command_line::UsageErrorText("usb-corvane", "--simulate: " + *problem).c_str(), stderr);
+        return 2;
+      }
+    }
+    platform::ports::MapEndpoint(port, simulated);
+  } else if (!target.device.empty()) {
+    platform::ports::MapDevice(port, target.device);
+  }
+
+  std::optional<TTrace> trace;
+  if (options.trace) trace.emplace(*options.trace);
+
+  // With --json, standard output is the report alone; the status lines go
+  // where the messages go.
+  std::FILE* statusStream = options.json ? stderr : stdout;
+  RunOutput output(options, statusStream);
+  RunReport report{target.port, {}, target.identity, options.mode, options.clock, options.resetDelay, {}, false, {}, {},
+                   {}};
+  // Looked up only for the report: for a port number it reads the machine's
+  // adapters and the stored numbers, which the open does again.
+  if (const auto entry = options.json || output.Events() ? platform::ports::Describe(port) : std::nullopt) {
+    report.device = entry->device;
+    if (report.identity.empty()) report.identity = entry->identity;
+  }
+  report.started = std::chrono::system_clock::now();
+  RunWindow = {&output.Progress(), &output.Flag()};
+  bool done = false;
+  bool stopped = false;
+  try {
+    platform::ThrowIfStopRequested();
+    done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output.Status());
+  } catch (const platform::RunStopped&) {
+    stopped = true;  // the run has unwound: break cleared, settings restored, port released
+  }
+  output.Finish();
+  RunWindow = {};
+  // A trace that could not be written is a lost log, not a failed run.
+  if (trace && !trace->Problem().empty()) output.Say(trace->Problem(), true);
+  trace.reset();
+  report.ended = std::chrono::system_clock::now();
+  report.outcome = LastRunOutcome();
+  report.stopped = stopped;
+  if (output.Events()) {
+    output.Report(report);
+  } else if (options.json) {
+    std::fputs(RunReportsAsJson(report).c_str(), stdout);
+    std::fflush(stdout);
+  }
+  if (stopped) {
+    const int signal = platform::StopReason();
+    if (!output.Events()) {
+      std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
+                   SignalName(signal));
+    }
+    return ExitBySignal(signal);
+  }
+
+  const TRunOutcome& outcome = LastRunOutcome();
+  // Why the port did not open, or that the device went away mid-run; the
+  // usb-corvane that runs several says it with the port's outcome.
+  if (!output.Events()) {
+    if (const std::string why = outcome.Explanation(); !why.empty()) output.Say(why, true);
+    if (outcome.result == TRunOutcome::Result::CardNotRemoved) {
+      output.Say("the card was not taken out of the slot within " + std::to_string(options.tries) + " s (--tries).",
+                 true);
+    }
+  }
+  if (simulated) output.Say(emulator::DescribeDevice(*simulated), false);
+  if (const int status = command_line::FinishStandardOutput("usb-corvane", output.OutputError()); status != 0) {
+    return status;
+  }
+  return done ? 0 : 1;
+}
+
+}  // namespace cli

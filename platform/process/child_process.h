@@ -1,0 +1,48 @@
+// Another program started by this one, its standard output on a pipe that
+// this one reads, its standard input and error this one's. Owned: a child
+// still running when its owner goes is asked to stop and waited for, so none
+// is left behind.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class ChildProcess {
+ public:
+  struct Exit {
+    bool bySignal = false;  // ended by a signal (POSIX)
+    int code = 0;           // its exit status, or the signal's number
+  };
+
+  // Starts `program` with `arguments` (its own name not among them); null,
+  // with `problem` said, when it cannot be started.
+  static std::unique_ptr<ChildProcess> Start(const std::string& program, const std::vector<std::string>& arguments,
+                                             std::string& problem);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Blocks until the child writes; the count read, 0 once its output is
+  // closed (it ended), -1 on an error.
+  long Read(char* buffer, std::size_t size);
+  // Passes a stop request on as the signal would (POSIX). On Windows the
+  // console's control events already reach every process attached to it.
+  void Signal(int signal);
+  // Blocks until the child has ended.
+  Exit Wait();
+
+ private:
+  struct Handles;
+  explicit ChildProcess(std::unique_ptr<Handles> handles);
+  std::unique_ptr<Handles> handles_;
+};
+
+// The path of the running program, for starting more of itself; empty when
+// the system cannot say.
+std::string OwnProgramPath();
+
+}  // namespace platform

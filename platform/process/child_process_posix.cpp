@@ -1,0 +1,100 @@
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "child_process.h"
+
+extern char** environ;
+
+namespace platform {
+
+struct ChildProcess::Handles {
+  pid_t pid = -1;
+  int output = -1;  // the read end of the child's standard output
+  // Held while the child is signalled or reaped: a reaped child's number may
+  // already be another process's.
+  std::mutex reaping;
+  bool waited = false;
+  Exit exit;
+};
+
+ChildProcess::ChildProcess(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+
+ChildProcess::~ChildProcess() {
+  Signal(SIGTERM);  // unwinds like a Ctrl-C: break cleared, port released
+  Wait();
+  if (handles_->output >= 0) ::close(handles_->output);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
+                                                  std::string& problem) {
+  int ends[2];
+  // Close-on-exec, so that no other child holds this one's pipe open and its
+  // end is seen when it ends.
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
+    problem = std::strerror(errno);
+    return nullptr;
+  }
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+  auto handles = std::make_unique<Handles>();
+  const int failed = ::posix_spawn(&handles->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ends[1]);
+  if (failed != 0) {
+    ::close(ends[0]);
+    problem = std::strerror(failed);
+    return nullptr;
+  }
+  handles->output = ends[0];
+  return std::unique_ptr<ChildProcess>(new ChildProcess(std::move(handles)));
+}
+
+long ChildProcess::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(handles_->output, buffer, size);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+  }
+}
+
+void ChildProcess::Signal(int signal) {
+  const std::lock_guard lock(handles_->reaping);
+  if (!handles_->waited) ::kill(handles_->pid, signal);
+}
+
+ChildProcess::Exit ChildProcess::Wait() {
+  {
+    const std::lock_guard lock(handles_->reaping);
+    if (handles_->waited) return handles_->exit;
+  }
+  // Waits for the end without reaping, then reaps under the lock.
+  siginfo_t info{};
+  while (::waitid(P_PID, static_cast<id_t>(handles_->pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  const std::lock_guard lock(handles_->reaping);
+  if (handles_->waited) return handles_->exit;
+  int status = 0;
+  while (::waitpid(handles_->pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  handles_->waited = true;
+  handles_->exit = WIFSIGNALED(status) ? Exit{true, WTERMSIG(status)} : Exit{false, WEXITSTATUS(status)};
+  return handles_->exit;
+}
+
+std::string OwnProgramPath() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+  return n > 0 && static_cast<std::size_t>(n) < sizeof path ? std::string(path, static_cast<std::size_t>(n)) : "";
+}
+
+}  // namespace platform
