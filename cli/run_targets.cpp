@@ -54,7 +54,7 @@ std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vect
   for (std::size_t i = 0; i < targets.size(); ++i) {
     std::string tag = TraceTag(targets[i]);
     // Two devices of one name in different folders.
-    if (taken.count(tag) != 0) tag += "-" + std::to_string(i + 1);
+    if (taken.count(tag) != 0) tag.append("-").append(std::to_string(i + 1));
     taken.insert(tag);
     files.push_back(trace.substr(0, dot) + "-" + tag + trace.substr(dot));
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,14 +20,19 @@
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "Scom.h"
+#include "fake_machine.h"
+#include "options.h"
 #include "port_table.h"
 #include "process_state.h"
 #include "pty_pair.h"
+#include "run_targets.h"
+#include "several_runs.h"
 
 namespace {
 
@@ -519,6 +526,175 @@ INSTANTIATE_TEST_SUITE_P(Environments, CliTerminalTest,
                                            TerminalCase{"NoColor", {"TERM=xterm", "NO_COLOR=1"}, false},
                                            TerminalCase{"Dumb", {"TERM=dumb"}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- several ports at once
+
+// The simulated interface behind `count` pseudo-terminals of their own, and
+// the environment that tells it when the program sets and clears a break.
+class PtyInterfaces {
+ public:
+  PtyInterfaces(const QString& folder, int count) : fifo_(folder + "/breaks") {
+    if (::mkfifo(fifo_.toLocal8Bit().constData(), 0600) != 0) return;
+    process_.start(PTY_INTERFACE, {fifo_, QString::number(count)});
+    while (static_cast<int>(slaves.size()) < count && process_.waitForReadyRead(10000)) {
+      while (process_.canReadLine()) slaves.push_back(process_.readLine().trimmed().toStdString());
+    }
+  }
+  ~PtyInterfaces() {
+    process_.terminate();
+    process_.waitForFinished(10000);
+  }
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QStringList devices;
+    for (const std::string& slave : slaves) devices << QString::fromStdString(slave);
+    environment.insert("PTY_BREAK_DEVICE", devices.join(':'));
+    environment.insert("PTY_BREAK_FIFO", fifo_);
+    environment.insert("LD_PRELOAD", BREAK_SIGNAL);
+    // The library comes before the sanitizers' runtime in a sanitized build.
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    return environment;
+  }
+  std::vector<std::string> slaves;
+
+ private:
+  QString fifo_;
+  QProcess process_;
+};
+
+// Reads the process's standard error until `line` has come.
+bool ErrorUntil(QProcess& process, std::string& seen, const std::string& line) {
+  process.setReadChannel(QProcess::StandardError);
+  while (seen.find(line) == std::string::npos && process.waitForReadyRead(10000)) {
+    seen += process.readAllStandardError().toStdString();
+  }
+  return seen.find(line) != std::string::npos;
+}
+
+struct PortOutcome {
+  const char* result;
+  const char* failedStep;  // null: none
+  bool firmware;
+  bool explained;
+};
+
+// Five ports at once: two interfaces that answer, one line that is silent,
+// one unplugged mid-run, one device that does not exist. Each has its own
+// outcome and trace; the others never notice.
+TEST_F(CliTest, SeveralPortsEachWithItsOwnOutcome) {
+  PtyInterfaces interfaces(dir.path(), 2);
+  testing_support::PtyPair silent, unplugged;
+  ASSERT_EQ(interfaces.slaves.size(), 2u);
+  ASSERT_TRUE(silent.ok() && unplugged.ok());
+  const std::vector<std::string> devices = {interfaces.slaves[0], interfaces.slaves[1], silent.slavePath(),
+                                            unplugged.slavePath(), Path("ttyMissing").toStdString()};
+  QStringList args = {"--mode", "smartmouse", "--json", "--trace", Path("t.log")};
+  for (const std::string& device : devices) args << "--device" << QString::fromStdString(device);
+  QProcess run;
+  run.setProcessEnvironment(interfaces.Environment());
+  run.start(CLI_PROGRAM, args);
+  std::string status;
+  ASSERT_TRUE(ErrorUntil(run, status, unplugged.slavePath() + ": Wait Setting SmartMouse 3.58MHz.")) << status;
+  unplugged.CloseMaster();
+  ASSERT_TRUE(run.waitForFinished(30000));
+  status += run.readAllStandardError().toStdString();
+  EXPECT_EQ(run.exitCode(), 1) << status;
+  EXPECT_NE(status.find("2 of 5 ports set."), std::string::npos) << status;
+
+  const QJsonArray reports = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+  ASSERT_EQ(reports.size(), 5);
+  const PortOutcome expected[] = {{"set", nullptr, true, false},
+                                  {"set", nullptr, true, false},
+                                  {"not acknowledged", "entry", false, false},
+                                  {"not acknowledged", "entry", false, true},
+                                  {"not opened", "open", false, true}};
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const QJsonObject report = reports[static_cast<int>(i)].toObject();
+    SCOPED_TRACE(devices[i]);
+    EXPECT_EQ(report["device"].toString().toStdString(), devices[i]);
+    EXPECT_EQ(report["result"].toString().toStdString(), expected[i].result);
+    EXPECT_EQ(report["failed_step"].isNull(), expected[i].failedStep == nullptr);
+    EXPECT_EQ(report["failed_step"].toString().toStdString(), expected[i].failedStep ? expected[i].failedStep : "");
+    EXPECT_EQ(report["firmware"].isString(), expected[i].firmware);
+    EXPECT_EQ(report["explanation"].isString(), expected[i].explained);
+    // One trace per port, the device's name before the extension.
+    // (A line that never answered has nothing to trace.)
+    QFile trace(Path("t-") + QFileInfo(QString::fromStdString(devices[i])).fileName() + ".log");
+    trace.open(QIODevice::ReadOnly);
+    EXPECT_EQ(trace.readAll().count(">*C[43]"), i < 2 ? 1 : 0);
+  }
+}
+
+// A termination of the command alone reaches every run: each clears its
+// break and gives its line back as found, and none is left running.
+TEST_F(CliTest, StoppedWithSeveralPortsStopsEveryRun) {
+  testing_support::PtyPair first, second;
+  if (!first.ok() || !second.ok()) GTEST_SKIP() << "no pseudo-terminals";
+  termios before{};
+  ASSERT_EQ(tcgetattr(first.masterFd(), &before), 0);
+  const auto slaves = {QString::fromStdString(first.slavePath()), QString::fromStdString(second.slavePath())};
+  QProcess run;
+  run.start(CLI_PROGRAM, {"--mode", "corvane", "--json", "--device", *slaves.begin(), "--device", *(slaves.begin() + 1)});
+  std::string status;
+  for (const QString& slave : slaves) ASSERT_TRUE(ErrorUntil(run, status, slave.toStdString() + ": Wait Setting"));
+  ::kill(static_cast<pid_t>(run.processId()), SIGINT);
+  ASSERT_TRUE(run.waitForFinished(10000));
+  EXPECT_EQ(run.exitStatus(), QProcess::CrashExit);
+  EXPECT_EQ(run.exitCode(), SIGINT);
+  for (const QJsonValue report : QJsonDocument::fromJson(run.readAllStandardOutput()).array()) {
+    EXPECT_EQ(report.toObject()["result"].toString(), "stopped");
+  }
+  for (testing_support::PtyPair* pty : {&first, &second}) {
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty->masterFd(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  }
+  // No process names either line any more.
+  for (const QString& process : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile commandLine("/proc/" + process + "/cmdline");
+    if (!commandLine.open(QIODevice::ReadOnly)) continue;
+    const QByteArray arguments = commandLine.readAll();
+    for (const QString& slave : slaves) EXPECT_FALSE(arguments.contains(slave.toUtf8())) << process.toStdString();
+  }
+}
+
+// --all: the adapters plugged in run, each by its number; one remembered but
+// absent is reported and never opened.
+TEST(CliAllTest, RunsEveryAdapterPluggedInAndReportsTheAbsent) {
+  testing_support::FakeMachine machine;
+  platform::Services services = testing_support::TestServices();
+  services.machinePorts = true;
+  services.machineFolders = machine.Folders();
+  testing_support::ProcessState state(services);
+  machine.Plug("ttyUSB0", "1-1", "FT232R_USB_UART", "A1");
+  machine.Plug("ttyUSB1", "1-2", "FT232R_USB_UART", "B2");
+  machine.Plug("ttyUSB2", "1-3", "FT232R_USB_UART", "C3");
+  ASSERT_EQ(platform::ports::List().ports.size(), 3u);  // numbered 1, 2, 3 and remembered
+  machine.Unplug("ttyUSB1");
+
+  const char* args[] = {"usb-corvane", "--mode", "corvane", "--all", "--simulate", "--json"};
+  const auto options = std::get<cli::Options>(cli::ParseOptions(6, args));
+  const auto targets = cli::TargetsOf(options, platform::ports::List());
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(cli::RunSeveralPorts(options, targets, CLI_PROGRAM, out, err), 1);
+  std::rewind(out);
+  QFile reportFile;
+  ASSERT_TRUE(reportFile.open(out, QIODevice::ReadOnly));
+  const QJsonArray reports = QJsonDocument::fromJson(reportFile.readAll()).array();
+  ASSERT_EQ(reports.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    const QJsonObject report = reports[i].toObject();
+    EXPECT_EQ(report["port"].toInt(), i + 1);
+    EXPECT_TRUE(report["identity"].toString().contains(QString("ABC")[i])) << report["identity"].toString().toStdString();
+    EXPECT_EQ(report["result"].toString(), i == 1 ? "not opened" : "set");
+  }
+  EXPECT_TRUE(reports[1].toObject()["device"].isNull());
+  EXPECT_EQ(reports[1].toObject()["explanation"].toString(), "the adapter is not plugged in");
+  std::fclose(out);
+  std::fclose(err);
+}
 
 TEST_F(CliTest, HelpVersionAndPortList) {
   const Outcome help = RunCli({"--help"});

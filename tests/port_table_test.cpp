@@ -11,6 +11,7 @@
 #include "comm_calls.h"
 #include "comm_failure.h"
 #include "corvane_emulator.h"
+#include "fake_machine.h"
 #include "port_table.h"
 #include "process_state.h"
 #include "registry.h"
@@ -19,81 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::ports::PortEntry;
-
-// The kernel's and udev's view of USB serial adapters being plugged in and out,
-// on a PCI host controller; udev's links come when udev gets to them.
-class FakeMachine {
- public:
-  FakeMachine() : root_(dir_.path().toStdString()) {
-    fs::create_directories(root_ / "sys/class/tty");
-    fs::create_directories(root_ / "dev/serial/by-id");
-    fs::create_directories(root_ / "dev/serial/by-path");
-  }
-
-  platform::ports::MachineFolders Folders() const {
-    return {(root_ / "sys/class/tty").string(), "/fake-dev", (root_ / "dev/serial").string()};
-  }
-
-  // An adapter on USB port `usbPort` ("1-2"): an FTDI with its serial number,
-  // or, with none, a CH340.
-  void Plug(const std::string& tty, const std::string& usbPort, const std::string& product, const std::string& serial,
-            bool links = true) {
-    const fs::path usb = root_ / "sys/devices/pci0000:00/0000:00:14.0/usb1" / usbPort;
-    Write(usb / "idVendor", serial.empty() ? "1a86" : "0403");
-    Write(usb / "idProduct", serial.empty() ? "7523" : "6001");
-    Write(usb / "product", product);
-    if (!serial.empty()) Write(usb / "manufacturer", "FTDI");
-    if (!serial.empty()) Write(usb / "serial", serial);
-    Write(usb / (usbPort + ":1.0") / "bInterfaceNumber", "00");
-    const fs::path port = usb / (usbPort + ":1.0") / tty;
-    Write(port / "port_number", "0");
-    fs::create_directories(root_ / "sys/class/tty" / tty);
-    fs::create_directory_symlink(port, root_ / "sys/class/tty" / tty / "device");
-    plugged_[tty] = {usbPort, product, serial};
-    if (links) MakeLinks(tty);
-  }
-
-  // What udev does once it has seen the adapter.
-  void MakeLinks(const std::string& tty) {
-    const auto& [usbPort, product, serial] = plugged_.at(tty);
-    fs::create_symlink("../../" + tty, ById(product, serial));
-    fs::create_symlink("../../" + tty, ByPath(usbPort));
-  }
-
-  void Unplug(const std::string& tty) {
-    fs::remove_all(root_ / "sys/class/tty" / tty);
-    for (const char* folder : {"dev/serial/by-id", "dev/serial/by-path"}) {
-      for (const auto& link : fs::directory_iterator(root_ / folder)) {
-        if (fs::read_symlink(link.path()).filename() == tty) fs::remove(link.path());
-      }
-    }
-  }
-
-  void BuiltIn(const std::string& tty) {
-    fs::create_directories(root_ / "sys/devices/serial8250" / tty);
-    fs::create_directories(root_ / "sys/class/tty" / tty);
-    fs::create_directory_symlink(root_ / "sys/devices/serial8250" / tty, root_ / "sys/class/tty" / tty / "device");
-  }
-
-  // udev's names: vendor, model and serial number, or where it is plugged in.
-  std::string ById(const std::string& product, const std::string& serial) const {
-    const std::string name = serial.empty() ? "usb-1a86_" + product : "usb-FTDI_" + product + "_" + serial;
-    return (root_ / "dev/serial/by-id" / (name + "-if00-port0")).string();
-  }
-  std::string ByPath(const std::string& usbPort) const {
-    return (root_ / "dev/serial/by-path" / ("pci-0000:00:14.0-usb-0:" + usbPort.substr(2) + ":1.0-port0")).string();
-  }
-
- private:
-  static void Write(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text << "\n";
-  }
-
-  QTemporaryDir dir_;
-  fs::path root_;
-  std::map<std::string, std::tuple<std::string, std::string, std::string>> plugged_;
-};
+using testing_support::FakeMachine;
 
 // Identities from sysfs alone.
 const std::string kFtdi = "0403:6001 with serial number A1B2C3, interface 00";

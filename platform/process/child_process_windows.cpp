@@ -52,7 +52,10 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   // Only the write end goes to the child, and only for the moment it starts.
   SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   std::string commandLine = Quoted(program);
-  for (const std::string& argument : arguments) commandLine += " " + Quoted(argument);
+  for (const std::string& argument : arguments) {
+    commandLine += ' ';
+    commandLine += Quoted(argument);
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;

@@ -16,7 +16,8 @@ namespace testing_support {
 class PtyPair {
  public:
   PtyPair() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    // Not inherited: a program the test starts must not hold the line up.
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
       const char* name = ptsname(master_);
       if (name != nullptr) slavePath_ = name;
