@@ -5,8 +5,10 @@
 // code against a pseudo-terminal: a device that answers, one that is silent,
 // one that floods the line, and one unplugged (the master closed) at each
 // step. Prints one JSON object.
-// Then the command line reading 16 MiB scenarios of several shapes.
+// Then the command line reading 16 MiB scenarios of several shapes, and
+// setting 1, 4 and 16 pseudo-terminals at once.
 //   bench [--window-probe PATH] [--suite-dir BUILD_DIR] [--cli PATH] [--runs N]
+//         [--pty-interface PATH --break-signal PATH]
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -22,6 +24,7 @@
 #include <poll.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <thread>
@@ -227,15 +230,86 @@ QJsonObject MeasureScenarios(const QString& cli) {
   return figures;
 }
 
+// The command line setting 1, 4 and 16 pseudo-terminals at once, each
+// answered by its own simulated interface (pty_interface, told of the breaks
+// by the break_signal library): the whole command's wall time against one
+// run's floor, and its processor time with every run's, per port.
+struct LineTools {
+  QString cli, ptyInterface, breakSignal;
+};
+
+QJsonObject MeasureSeveralPorts(const LineTools& tools, int ports, int runs, double floor) {
+  double wall = 0, cpu = 0, worst = 0;
+  int succeeded = 0;
+  for (int i = 0; i < runs; ++i) {
+    const QString fifo = QDir::temp().filePath(QString("bench-breaks-%1").arg(::getpid()));
+    QFile::remove(fifo);
+    ::mkfifo(fifo.toLocal8Bit().constData(), 0600);
+    QProcess interfaces;
+    interfaces.start(tools.ptyInterface, {fifo, QString::number(ports)});
+    QStringList slaves;
+    while (slaves.size() < ports && interfaces.waitForReadyRead(10000)) {
+      while (interfaces.canReadLine()) slaves << QString::fromLocal8Bit(interfaces.readLine().trimmed());
+    }
+    const QByteArray devices = slaves.join(':').toLocal8Bit();
+    std::vector<QByteArray> arguments = {"usb-corvane", "--mode=smartmouse"};
+    for (const QString& slave : slaves) arguments.push_back("--device=" + slave.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const QByteArray cli = tools.cli.toLocal8Bit();
+    const QByteArray fifoPath = fifo.toLocal8Bit();
+    const QByteArray library = tools.breakSignal.toLocal8Bit();
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+      setenv("PTY_BREAK_DEVICE", devices.constData(), 1);
+      setenv("PTY_BREAK_FIFO", fifoPath.constData(), 1);
+      setenv("LD_PRELOAD", library.constData(), 1);
+      execv(cli.constData(), argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};  // the command's own and every run's it waited for
+    wait4(child, &status, 0, &usage);
+    const double runWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    cpu += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    wall += runWall;
+    worst = std::max(worst, runWall);
+    succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+    interfaces.terminate();
+    interfaces.waitForFinished(10000);
+    QFile::remove(fifo);
+  }
+  wall /= runs;
+  cpu /= runs;
+  return {{"ports", ports},
+          {"runs", runs},
+          {"all_set", succeeded},
+          {"single_port_floor_s", floor},
+          {"wall_s", wall},
+          {"worst_wall_s", worst},
+          {"ratio_to_single_port_floor", wall / floor},
+          {"cpu_s", cpu},
+          {"cpu_per_port_share_of_wall", cpu / ports / wall}};
+}
+
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
-  QString probe, suiteDir, cli;
+  QString probe, suiteDir, cli, ptyInterface, breakSignal;
   int runs = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
     if (flag == "--window-probe") probe = argv[i + 1];
     else if (flag == "--suite-dir") suiteDir = argv[i + 1];
     else if (flag == "--cli") cli = argv[i + 1];
+    else if (flag == "--pty-interface") ptyInterface = argv[i + 1];
+    else if (flag == "--break-signal") breakSignal = argv[i + 1];
     else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
   }
   platform::QtMessagePump pump;
@@ -260,6 +334,13 @@ int main(int argc, char** argv) {
   for (const PtyCase& c : ptyCases) result[c.key] = MeasurePty(c, runs);
 
   if (!cli.isEmpty()) result["scenario_16mib"] = MeasureScenarios(cli);
+  if (!cli.isEmpty() && !ptyInterface.isEmpty() && !breakSignal.isEmpty()) {
+    const double floor = FloorSeconds(emulator::CorvaneEmulator::Create()->entryReply);
+    for (const int ports : {1, 4, 16}) {
+      result[QString("cli_ptys_%1").arg(ports)] =
+          MeasureSeveralPorts({cli, ptyInterface, breakSignal}, ports, runs, floor);
+    }
+  }
   if (!probe.isEmpty()) {
     QProcess window;
     window.start(probe, {});

@@ -47,8 +47,8 @@ _usb_corvane() {
     return 0
   fi
 
-  local options="--mode= --clock= --reset-delay= --port= --device= --simulate --tries= --trace= --list-ports --json
-                 --help --version"
+  local options="--mode= --clock= --reset-delay= --port= --device= --all --simulate --tries= --trace= --list-ports
+                 --json --help --version"
   [[ ${COMP_WORDS[0]##*/} == usb-corvane-config ]] && options="--simulate --trace= --help --version"
   mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
   # An option that takes a value waits for it after its "=".
