@@ -54,12 +54,13 @@ class Quiet final : public TStatusControl, public TProgressBar, public TResetDel
   int position = 0;
 };
 
+double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
 // The run's own thread: a flooding device's writer thread is not the run's.
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_THREAD, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
 struct RunFigures {
@@ -277,8 +278,7 @@ QJsonObject MeasureSeveralPorts(const LineTools& tools, int ports, int runs, dou
     rusage usage{};  // the command's own and every run's it waited for
     wait4(child, &status, 0, &usage);
     const double runWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    cpu += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    cpu += Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     wall += runWall;
     worst = std::max(worst, runWall);
     succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;

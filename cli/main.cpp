@@ -5,11 +5,13 @@
 
 #include "child_process.h"
 #include "command_line.h"
+#include "corvane_emulator.h"
 #include "interrupts.h"
 #include "options.h"
 #include "port_listing.h"
 #include "port_table.h"
 #include "run_targets.h"
+#include "scenario.h"
 #include "services.h"
 #include "several_runs.h"
 #include "single_run.h"
@@ -70,6 +72,12 @@ int main(int argc, char** argv) {
 
   platform::ports::PortList machine;
   if (options.all) machine = platform::ports::List();
+  if (!machine.problem.empty()) {
+    std::fprintf(stderr,
+                 "usb-corvane: the stored port numbers cannot be read (%s); the adapters plugged in are set by their "
+                 "paths.\n",
+                 machine.problem.c_str());
+  }
   const std::vector<cli::RunTarget> targets = cli::TargetsOf(options, machine);
   if (targets.empty()) {
     std::fputs("usb-corvane: no USB serial adapter is plugged in or remembered (--all).\n", stderr);
@@ -77,6 +85,12 @@ int main(int argc, char** argv) {
   }
   // One port runs here, exactly as it always has.
   if (targets.size() == 1 && !targets.front().absent) return cli::RunOnePort(options, targets.front());
+  // A bad scenario is a bad argument: said once, before any port is opened.
+  if (options.simulate && options.scenario) {
+    if (auto problem = emulator::LoadScenarioFile(*options.scenario, *emulator::CorvaneEmulator::Create())) {
+      return UsageFailure("--simulate: " + *problem);
+    }
+  }
   const std::string program = platform::OwnProgramPath();
   if (program.empty()) {
     std::fputs("usb-corvane: cannot find this program's own file to run each port in a process of its own.\n",
