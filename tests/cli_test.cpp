@@ -248,8 +248,10 @@ class CliJsonTest : public CliTest, public ::testing::WithParamInterface<JsonCas
 
 TEST_P(CliJsonTest, ReportsTheOutcomeAsData) {
   Write("refusing.json", R"({"replies": {"2A 42": "2A 42 01 15"}})");
+  Write("card.json", R"({"card": -1})");
   QStringList target = GetParam().target;
   target.replaceInStrings("REFUSING", Path("refusing.json"));
+  target.replaceInStrings("CARD", Path("card.json"));
   const Outcome run = RunCli(QStringList{"--mode", "smartmouse", "--json"} + target);
   EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
   QJsonParseError error;
@@ -271,6 +273,8 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, CliJsonTest,
     ::testing::Values(JsonCase{"Set", {"--simulate"}, "set", QJsonValue(), "1.0", 0},
                       JsonCase{"Refused", {"--simulate=REFUSING"}, "not acknowledged", "mode", "1.0", 1},
+                      JsonCase{"CardLeftIn", {"--simulate=CARD", "--tries=0"}, "card not removed", "card wait",
+                               QJsonValue(), 1},
                       JsonCase{"NotOpened", {"--device", "/nonexistent/ttyUSB9"}, "not opened", "open", QJsonValue(), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
