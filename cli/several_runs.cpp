@@ -122,6 +122,10 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
       run.report = ReportOfItsOwn(options, run, false, "the adapter is not plugged in");
       continue;
     }
+    if (platform::StopRequested()) {  // stopped while the runs were being started
+      run.report = ReportOfItsOwn(options, run, true, "");
+      continue;
+    }
     std::string problem;
     run.child = ChildProcess::Start(program, RunArguments(options, run.target, traces[port]), problem);
     if (!run.child) {
