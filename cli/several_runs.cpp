@@ -99,24 +99,15 @@ std::string NotSetLine(const std::string& label, const Json& report) {
   return line;
 }
 
-}  // namespace
-
-int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
-                    std::FILE* out, std::FILE* err) {
-  std::FILE* statusStream = options.json ? err : out;
-  std::vector<std::string> labels;
-  for (const RunTarget& target : targets) labels.push_back(target.Label());
-  PortBoard board(labels, {statusStream, WantsStyle(fileno(statusStream))}, {err, WantsStyle(fileno(err))});
-
+// Starts a run for each port that has one to run; the others get their
+// report at once. Returns how many were started.
+std::size_t StartRuns(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
+                      std::vector<PortRun>& runs, Mailbox& mailbox, std::vector<std::thread>& readers) {
   const std::vector<std::string> traces =
-      options.trace ? TraceFilesFor(*options.trace, targets) : std::vector<std::string>(targets.size());
-  std::vector<PortRun> runs(targets.size());
-  Mailbox mailbox;
-  std::vector<std::thread> readers;
-  std::size_t running = 0;
-  for (std::size_t port = 0; port < targets.size(); ++port) {
+      options.trace ? TraceFilesFor(*options.trace, targets) : std::vector<std::string>(runs.size());
+  std::size_t started = 0;
+  for (std::size_t port = 0; port < runs.size(); ++port) {
     PortRun& run = runs[port];
-    run.target = targets[port];
     run.started = std::chrono::system_clock::now();
     if (run.target.absent) {
       run.report = ReportOfItsOwn(options, run, false, "the adapter is not plugged in");
@@ -132,10 +123,14 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
       run.report = ReportOfItsOwn(options, run, false, "the run could not be started: " + problem);
       continue;
     }
-    ++running;
+    ++started;
     readers.emplace_back(ReadRun, std::ref(*run.child), port, std::ref(mailbox));
   }
+  return started;
+}
 
+// Shows what the runs say until every one has ended.
+void FollowRuns(std::size_t running, std::vector<PortRun>& runs, Mailbox& mailbox, PortBoard& board) {
   bool stopPassedOn = false;
   while (running > 0) {
     for (Arrival& arrival : mailbox.Wait(kStopLookEvery)) {
@@ -160,22 +155,42 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
       stopPassedOn = true;
     }
   }
-  for (std::thread& reader : readers) reader.join();
-  board.Finish();
+}
 
+// Every port's report, in the order given, with what this process knows of
+// the port from --all or --port.
+Json Reports(const Options& options, std::vector<PortRun>& runs) {
   Json reports = Json::array();
-  std::size_t set = 0;
   for (PortRun& run : runs) {
     if (!run.report) {
       run.report = ReportOfItsOwn(options, run, run.exit && run.exit->bySignal, EndWithoutReport(*run.exit));
     }
-    Json& report = *run.report;
-    // What this process knows of the port from --all or --port.
-    if (run.target.port) report["port"] = *run.target.port;
-    if (!run.target.identity.empty()) report["identity"] = run.target.identity;
-    if (report["result"] == "set") ++set;
-    reports.push_back(report);
+    if (run.target.port) (*run.report)["port"] = *run.target.port;
+    if (!run.target.identity.empty()) (*run.report)["identity"] = run.target.identity;
+    reports.push_back(*run.report);
   }
+  return reports;
+}
+
+}  // namespace
+
+int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
+                    std::FILE* out, std::FILE* err) {
+  std::FILE* statusStream = options.json ? err : out;
+  std::vector<std::string> labels;
+  std::vector<PortRun> runs(targets.size());
+  for (std::size_t port = 0; port < targets.size(); ++port) {
+    runs[port].target = targets[port];
+    labels.push_back(targets[port].Label());
+  }
+  PortBoard board(labels, {statusStream, WantsStyle(fileno(statusStream))}, {err, WantsStyle(fileno(err))});
+  Mailbox mailbox;
+  std::vector<std::thread> readers;
+  FollowRuns(StartRuns(options, targets, program, runs, mailbox, readers), runs, mailbox, board);
+  for (std::thread& reader : readers) reader.join();
+  board.Finish();
+
+  const Json reports = Reports(options, runs);
   if (options.json) {
     std::fputs((reports.dump(2) + "\n").c_str(), out);
     std::fflush(out);
@@ -186,14 +201,16 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
                  SignalName(signal));
     return ExitBySignal(signal);
   }
-  std::fprintf(statusStream, "%zu of %zu ports set.\n", set, runs.size());
-  for (std::size_t port = 0; port < runs.size(); ++port) {
-    if ((*runs[port].report)["result"] != "set") {
-      std::fprintf(err, "usb-corvane: %s\n", NotSetLine(labels[port], *runs[port].report).c_str());
+  std::size_t set = 0;
+  for (const Json& report : reports) set += report["result"] == "set" ? 1 : 0;
+  std::fprintf(statusStream, "%zu of %zu ports set.\n", set, reports.size());
+  for (std::size_t port = 0; port < reports.size(); ++port) {
+    if (reports[port]["result"] != "set") {
+      std::fprintf(err, "usb-corvane: %s\n", NotSetLine(labels[port], reports[port]).c_str());
     }
   }
   const int status = command_line::FinishStandardOutput("usb-corvane", board.OutputError());
-  return status != 0 ? status : set == runs.size() ? 0 : 1;
+  return status != 0 ? status : set == reports.size() ? 0 : 1;
 }
 
 }  // namespace cli
