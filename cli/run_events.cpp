@@ -7,17 +7,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The run has failed by the time it shows its failure text.
-bool ShowsFailure() {
-  const auto result = LastRunOutcome().result;
-  return result == TRunOutcome::Result::PortNotOpened || result == TRunOutcome::Result::NotAcknowledged;
-}
-
 }  // namespace
 
 void EventOutput::SetText(const std::string& text) {
   status_.text = text;
-  status_.failure = ShowsFailure();
+  status_.failure = LastRunOutcome().ShowsFailure();
   SetPosition(status_.position);
 }
 

@@ -4,15 +4,6 @@
 #include <cstdlib>
 
 namespace cli {
-namespace {
-
-// The run has failed by the time it shows its failure text.
-bool ShowsFailure() {
-  const auto result = LastRunOutcome().result;
-  return result == TRunOutcome::Result::PortNotOpened || result == TRunOutcome::Result::NotAcknowledged;
-}
-
-}  // namespace
 
 const char* AnsiColors(TColor color) {
   if (color == clLime) return "\033[30;42m";
@@ -35,7 +26,7 @@ TerminalOutput::~TerminalOutput() { Finish(); }
 void TerminalOutput::SetText(const std::string& text) {
   Finish();
   text_ = text;
-  line_ = ShowsFailure() ? &err_ : &out_;
+  line_ = LastRunOutcome().ShowsFailure() ? &err_ : &out_;
   if (line_->styled) {
     lineOpen_ = true;
     Draw(true);

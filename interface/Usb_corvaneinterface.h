@@ -81,6 +81,9 @@ struct TRunOutcome {
   // What went wrong with the port and what would help; empty when the port
   // is not to blame.
   std::string Explanation() const;
+  // The status line holds a failure text: "Could not open comport!" or
+  // "Error setting ... mode.".
+  bool ShowsFailure() const { return result == Result::PortNotOpened || result == Result::NotAcknowledged; }
 };
 const TRunOutcome& LastRunOutcome();
 
