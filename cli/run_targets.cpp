@@ -29,6 +29,8 @@ std::vector<RunTarget> TargetsOf(const Options& options, const platform::ports::
   std::vector<RunTarget> targets;
   if (options.all) {
     for (const platform::ports::PortEntry& entry : machine.ports) {
+      // Windows lists its built-in COM ports too; an adapter has USB ids.
+      if (entry.present && !entry.usbVendorId) continue;
       RunTarget target;
       if (entry.number != 0) target.port = entry.number;
       target.device = entry.present ? entry.device : "";

@@ -22,8 +22,8 @@ struct RunTarget {
   std::string Label() const;
 };
 
-// The adapters of `machine` are read only for --all: each one plugged in, by
-// the path it has now, and each one remembered but absent.
+// The adapters of `machine` are read only for --all: each USB adapter plugged
+// in, by the path it has now, and each one remembered but absent.
 std::vector<RunTarget> TargetsOf(const Options& options, const platform::ports::PortList& machine);
 
 // --trace's file for each target, the port's number or device name before the
