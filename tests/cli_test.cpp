@@ -448,34 +448,37 @@ TEST_F(CliTest, FullStandardOutputEndsWithOneAndAMessage) {
 }
 
 // What a terminal keeps after the program has drawn on it: carriage returns,
-// erase-to-end and colour codes applied.
+// erase-to-end, moves up and down and colour codes applied.
 std::vector<std::string> ScrollBack(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::string line;
-  std::size_t column = 0;
+  std::vector<std::string> lines(1);
+  std::size_t row = 0, column = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
     if (c == '\r') {
       column = 0;
     } else if (c == '\n') {
-      lines.push_back(line);
-      line.clear();
+      if (++row == lines.size()) lines.emplace_back();
       column = 0;
     } else if (c == '\033' && i + 1 < bytes.size() && bytes[i + 1] == '[') {
       std::size_t end = i + 2;
       while (end < bytes.size() && !std::isalpha(static_cast<unsigned char>(bytes[end]))) ++end;
-      if (end < bytes.size() && bytes[end] == 'K') line.resize(column);
+      const std::size_t count = std::max(1, std::atoi(bytes.substr(i + 2, end - i - 2).c_str()));
+      if (end < bytes.size() && bytes[end] == 'K') lines[row].resize(column);
+      if (end < bytes.size() && bytes[end] == 'A') row -= std::min(row, count);
+      if (end < bytes.size() && bytes[end] == 'B') row = std::min(row + count, lines.size() - 1);
       i = end;
     } else {
+      std::string& line = lines[row];
       if (column < line.size()) {
         line[column] = c;
       } else {
+        line.resize(column, ' ');
         line += c;
       }
       ++column;
     }
   }
-  if (!line.empty()) lines.push_back(line);
+  if (lines.back().empty()) lines.pop_back();
   return lines;
 }
 
@@ -530,6 +533,33 @@ INSTANTIATE_TEST_SUITE_P(Environments, CliTerminalTest,
                                            TerminalCase{"NoColor", {"TERM=xterm", "NO_COLOR=1"}, false},
                                            TerminalCase{"Dumb", {"TERM=dumb"}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Several ports on a terminal: one line each, redrawn in place, the summary
+// under them.
+TEST_F(CliTest, SeveralPortsKeepOneLineEachOnATerminal) {
+  testing_support::PtyPair pty;
+  if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals";
+  const int terminal = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  QProcess run;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("NO_COLOR");
+  environment.insert("TERM", "xterm");
+  run.setProcessEnvironment(environment);
+  run.setChildProcessModifier([terminal] { ::dup2(terminal, STDOUT_FILENO); });
+  run.start(CLI_PROGRAM, {"--mode", "corvane", "--simulate", "--port", "7", "--port", "12"});
+  ASSERT_TRUE(run.waitForFinished(20000));
+  ::close(terminal);
+  EXPECT_EQ(run.exitCode(), 0);
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pty.masterFd(), buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+  const std::vector<std::string> screen = ScrollBack(bytes);
+  ASSERT_EQ(screen.size(), 5u) << bytes;
+  EXPECT_EQ(screen[0], "port 7    Corvane 3.58MHz set successfully ");
+  EXPECT_EQ(screen[1], "port 12   Corvane 3.58MHz set successfully ");
+  EXPECT_EQ(screen[4], "2 of 2 ports set.");
+}
 
 // --- several ports at once
 
