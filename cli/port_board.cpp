@@ -6,8 +6,9 @@
 namespace cli {
 namespace {
 
-// A longer name would wrap the line, and a wrapped line is not redrawn in place.
-constexpr std::size_t kBoardLabelMax = 24;
+// A longer name would wrap a line of 80 columns, and a wrapped line is not
+// redrawn in place.
+constexpr std::size_t kBoardLabelMax = 16;
 
 std::string BoardLabel(const std::string& label) {
   if (label.size() <= kBoardLabelMax) return label;
