@@ -19,6 +19,10 @@ std::string BoardLabel(const std::string& label) {
 
 PortBoard::PortBoard(std::vector<std::string> labels, OutputStream out, OutputStream err)
     : labels_(std::move(labels)), shown_(labels_.size()), out_(out), err_(err) {
+  // A line scrolled out of the window is out of reach of the redraw: more
+  // ports than rows get plain lines.
+  const int rows = out_.styled ? TerminalRows(fileno(out_.file)) : 0;
+  if (rows > 0 && labels_.size() >= static_cast<std::size_t>(rows)) out_.styled = false;
   if (!out_.styled) return;
   for (std::string& label : labels_) {
     label = BoardLabel(label);

@@ -1,6 +1,6 @@
-// The status of several runs at once. On a terminal that wants it, one line
-// per port, each redrawn in place as its run goes; elsewhere one plain line
-// per status change, the port's name first. Lines the runs say besides their
+// The status of several runs at once. On a terminal that wants it and has a
+// row for each, one line per port, each redrawn in place as its run goes;
+// elsewhere one plain line per status change, the port's name first. Lines the runs say besides their
 // status come under the board once it is finished, or at once when plain.
 #pragma once
 

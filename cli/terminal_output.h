@@ -17,6 +17,8 @@ bool WantsStyle(int fd);
 // The platform's part of it (terminal_style_*.cpp): a terminal, by TERM, that
 // draws colours.
 bool TerminalTakesStyle(int fd);
+// The rows the terminal shows; 0 when it does not say.
+int TerminalRows(int fd);
 // Text goes out as UTF-8, the program's own encoding (on Windows through its
 // manifest's code page), so that names in any script show as they are.
 void UseUtf8Terminal();

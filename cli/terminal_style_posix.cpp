@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "terminal_output.h"
@@ -10,6 +11,11 @@ bool TerminalTakesStyle(int fd) {
   const char* term = std::getenv("TERM");
   if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
   return isatty(fd) != 0;
+}
+
+int TerminalRows(int fd) {
+  winsize size{};
+  return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
 }
 
 // The locale says how the terminal shows UTF-8; nothing to switch here.
