@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cctype>
 #include <chrono>
+#include <optional>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -482,6 +483,35 @@ std::vector<std::string> ScrollBack(const std::string& bytes) {
   return lines;
 }
 
+// The program run with both outputs on one pseudo-terminal, as in a shell,
+// under the environment's `settings` ("TERM=xterm"): its exit code and every
+// byte it drew. Nothing without pseudo-terminals.
+struct TerminalRun {
+  int exitCode = -1;
+  std::string bytes;
+};
+std::optional<TerminalRun> RunOnTerminal(const QStringList& args, const QStringList& settings) {
+  testing_support::PtyPair pty;
+  const int terminal = pty.ok() ? ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  if (terminal < 0) return std::nullopt;
+  QProcess run;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("NO_COLOR");
+  for (const QString& setting : settings) environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+  run.setProcessEnvironment(environment);
+  run.setChildProcessModifier([terminal] {
+    ::dup2(terminal, STDOUT_FILENO);
+    ::dup2(terminal, STDERR_FILENO);
+  });
+  run.start(CLI_PROGRAM, args);
+  run.waitForFinished(20000);
+  ::close(terminal);
+  TerminalRun result{run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1, {}};
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pty.masterFd(), buffer, sizeof buffer)) > 0;) result.bytes.append(buffer, got);
+  return result;
+}
+
 struct TerminalCase {
   const char* name;
   QStringList environment;
@@ -493,29 +523,11 @@ class CliTerminalTest : public CliTest, public ::testing::WithParamInterface<Ter
 
 // On a terminal, both outputs on one pseudo-terminal as in a shell.
 TEST_P(CliTerminalTest, KeepsOneCleanLinePerStatus) {
-  testing_support::PtyPair pty;
-  if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals";
-  const int terminal = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(terminal, 0);
-  QProcess run;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove("NO_COLOR");
-  for (const QString& setting : GetParam().environment) {
-    environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
-  }
-  run.setProcessEnvironment(environment);
-  run.setChildProcessModifier([terminal] {
-    ::dup2(terminal, STDOUT_FILENO);
-    ::dup2(terminal, STDERR_FILENO);
-  });
   Write("refuses.json", R"({"replies": {"2A 44": "2A 44 00 15"}})");
-  run.start(CLI_PROGRAM, {"--mode", "smartmouse", "--simulate", Path("refuses.json")});
-  ASSERT_TRUE(run.waitForFinished(20000));
-  ::close(terminal);
-  EXPECT_EQ(run.exitCode(), 1);
-  std::string bytes;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(pty.masterFd(), buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+  const auto run = RunOnTerminal({"--mode", "smartmouse", "--simulate", Path("refuses.json")}, GetParam().environment);
+  if (!run) GTEST_SKIP() << "no pseudo-terminals";
+  EXPECT_EQ(run->exitCode, 1);
+  const std::string& bytes = run->bytes;
 
   const std::string pad = GetParam().styled ? " " : "";
   const std::vector<std::string> expected = {
@@ -537,23 +549,10 @@ INSTANTIATE_TEST_SUITE_P(Environments, CliTerminalTest,
 // Several ports on a terminal: one line each, redrawn in place, the summary
 // under them.
 TEST_F(CliTest, SeveralPortsKeepOneLineEachOnATerminal) {
-  testing_support::PtyPair pty;
-  if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals";
-  const int terminal = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(terminal, 0);
-  QProcess run;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove("NO_COLOR");
-  environment.insert("TERM", "xterm");
-  run.setProcessEnvironment(environment);
-  run.setChildProcessModifier([terminal] { ::dup2(terminal, STDOUT_FILENO); });
-  run.start(CLI_PROGRAM, {"--mode", "corvane", "--simulate", "--port", "7", "--port", "12"});
-  ASSERT_TRUE(run.waitForFinished(20000));
-  ::close(terminal);
-  EXPECT_EQ(run.exitCode(), 0);
-  std::string bytes;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(pty.masterFd(), buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+  const auto run = RunOnTerminal({"--mode", "corvane", "--simulate", "--port", "7", "--port", "12"}, {"TERM=xterm"});
+  if (!run) GTEST_SKIP() << "no pseudo-terminals";
+  EXPECT_EQ(run->exitCode, 0);
+  const std::string& bytes = run->bytes;
   const std::vector<std::string> screen = ScrollBack(bytes);
   ASSERT_EQ(screen.size(), 5u) << bytes;
   EXPECT_EQ(screen[0], "port 7    Corvane 3.58MHz set successfully ");
