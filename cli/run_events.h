@@ -12,6 +12,7 @@
 
 #include "Usb_corvaneinterface.h"
 #include "run_report.h"
+#include "terminal_output.h"
 
 namespace cli {
 
@@ -33,11 +34,13 @@ using RunEvent = std::variant<StatusEvent, SayEvent, ReportEvent>;
 // The run's side: the status and progress as events.
 class EventOutput final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
  public:
-  EventOutput(std::FILE* out, bool resetDelay) : out_(out), resetDelay_(resetDelay) {}
+  EventOutput(std::FILE* out, bool resetDelay) : out_(out), resetDelay_(resetDelay) {
+    status_.color = TerminalOutput::kButtonFace;
+  }
 
   void SetText(const std::string& text) override;
   void SetColor(TColor color) override;
-  TColor ButtonFace() const override { return {212, 208, 200}; }
+  TColor ButtonFace() const override { return TerminalOutput::kButtonFace; }
   int Position() const override { return status_.position; }
   void SetPosition(int position) override;
   bool Ticked() const override { return resetDelay_; }
