@@ -32,11 +32,7 @@ void EventOutput::SetPosition(int position) {
 
 void EventOutput::Say(const std::string& text, bool error) { Write(Json{{"say", text}, {"error", error}}.dump()); }
 
-void EventOutput::Report(const RunReport& report) {
-  std::string object = RunReportAsJsonLine(report);
-  object.pop_back();
-  Write("{\"report\":" + object + "}");
-}
+void EventOutput::Report(const RunReport& report) { Write(Json{{"report", RunReportObject(report)}}.dump()); }
 
 // Each line whole and at once: the reader takes it as it comes.
 void EventOutput::Write(const std::string& line) {
@@ -55,7 +51,7 @@ std::optional<RunEvent> ParseRunEvent(const std::string& line) {
                          event.at("position").get<int>(), event.at("failure").get<bool>()};
     }
     if (event.contains("say")) return SayEvent{event.at("say").get<std::string>(), event.at("error").get<bool>()};
-    if (event.contains("report") && event.at("report").is_object()) return ReportEvent{event.at("report").dump()};
+    if (event.contains("report") && event.at("report").is_object()) return ReportEvent{event.at("report")};
   } catch (const Json::exception&) {
   }
   return std::nullopt;

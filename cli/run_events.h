@@ -27,7 +27,7 @@ struct SayEvent {
   bool error = false;
 };
 struct ReportEvent {
-  std::string object;  // the report's JSON object
+  nlohmann::ordered_json object;  // as --json gives it
 };
 using RunEvent = std::variant<StatusEvent, SayEvent, ReportEvent>;
 

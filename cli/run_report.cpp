@@ -1,7 +1,6 @@
 #include "run_report.h"
 
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 namespace cli {
 namespace {
@@ -53,7 +52,9 @@ std::string UtcText(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-Json ReportObject(const RunReport& report) {
+}  // namespace
+
+Json RunReportObject(const RunReport& report) {
   const bool set = !report.stopped && report.outcome.result == Result::Succeeded;
   const Json port = {
       {"port", report.port ? Json(*report.port) : Json()},
@@ -72,10 +73,6 @@ Json ReportObject(const RunReport& report) {
   return port;
 }
 
-}  // namespace
-
-std::string RunReportsAsJson(const RunReport& report) { return Json::array({ReportObject(report)}).dump(2) + "\n"; }
-
-std::string RunReportAsJsonLine(const RunReport& report) { return ReportObject(report).dump() + "\n"; }
+std::string RunReportsAsJson(const RunReport& report) { return Json::array({RunReportObject(report)}).dump(2) + "\n"; }
 
 }  // namespace cli

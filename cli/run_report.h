@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,7 @@ struct RunReport {
 // failed_step, firmware, explanation, started, ended (UTC, ISO 8601); null
 // where a field has no value.
 std::string RunReportsAsJson(const RunReport& report);
-// The one object, on one line.
-std::string RunReportAsJsonLine(const RunReport& report);
+// The one object, for an array of several ports' reports.
+nlohmann::ordered_json RunReportObject(const RunReport& report);
 
 }  // namespace cli

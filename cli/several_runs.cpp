@@ -82,8 +82,7 @@ Json ReportOfItsOwn(const Options& options, const PortRun& run, bool stopped, co
   RunReport report{run.target.port, run.target.device, run.target.identity, options.mode, options.clock,
                    options.resetDelay, {}, stopped, run.started, std::chrono::system_clock::now(), explanation};
   report.outcome.result = TRunOutcome::Result::PortNotOpened;
-  std::string line = RunReportAsJsonLine(report);
-  return Json::parse(line);
+  return RunReportObject(report);
 }
 
 std::string EndWithoutReport(const ChildProcess::Exit& exit) {
@@ -144,7 +143,7 @@ void FollowRuns(std::size_t running, std::vector<PortRun>& runs, Mailbox& mailbo
       if (!event) continue;
       if (const auto* status = std::get_if<StatusEvent>(&*event)) board.Show(arrival.port, *status);
       if (const auto* say = std::get_if<SayEvent>(&*event)) board.Say(arrival.port, *say);
-      if (const auto* report = std::get_if<ReportEvent>(&*event)) run.report = Json::parse(report->object);
+      if (const auto* report = std::get_if<ReportEvent>(&*event)) run.report = report->object;
     }
     // A Ctrl-C on the terminal reaches every run already; a termination sent
     // to this process alone is passed on.
