@@ -3,10 +3,12 @@
 
 #include "Unit1.h"
 #include "command_line.h"
+#include "standard_descriptors.h"
 #include "toolkit_options.h"
 #include "window_startup.h"
 
 int main(int argc, char** argv) {
+  platform::OpenClosedStandardDescriptors();  // before any pipe or file takes their numbers
   // Read before the application starts, so --help and --version need no
   // display; byte for byte, so a file name in any encoding stays itself.
   // Qt's own options are QApplication's.

@@ -43,7 +43,11 @@ TQuitOnSignals::TQuitOnSignals(std::function<void()> close) : close_(std::move(c
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &previous[i]);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    sigaction(kSignals[i], nullptr, &previous[i]);
+    // One ignored at the start stays ignored: SIGHUP under nohup.
+    if (previous[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+  }
 }
 
 TQuitOnSignals::~TQuitOnSignals() {

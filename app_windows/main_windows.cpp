@@ -8,6 +8,7 @@
 #include "command_line.h"
 #include "log.h"
 #include "native_form.h"
+#include "standard_descriptors.h"
 #include "win32.h"
 #include "win32_pump.h"
 // After windows.h, which it needs.
@@ -29,6 +30,7 @@ void UseParentConsole() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+  platform::OpenClosedStandardDescriptors();
   const std::vector<std::string> arguments(__argv, __argv + __argc);
   const auto parsed = ParseWindowOptions(arguments, USB_CORVANE_VERSION);
   if (const auto* exit = std::get_if<WindowExit>(&parsed)) {

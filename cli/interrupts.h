@@ -3,13 +3,15 @@
 // line's settings restored and the port released before the program ends.
 #pragma once
 
+#include <string>
+
 namespace cli {
 
 // SIGINT, SIGTERM and SIGHUP request a stop (platform/stop.h); SIGPIPE is
 // ignored, so a reader of the output that goes away never ends a run half-way.
 void HandleInterrupts();
-// "SIGINT" and the like.
-const char* SignalName(int signal);
+// "SIGINT", "SIGKILL" and the like.
+std::string SignalName(int signal);
 // Ends the program as the stop request's signal would have, once the run has
 // cleaned up: on POSIX the default action is restored and the signal raised
 // again, so that a calling shell sees the signal and stops too (its status

@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "interrupts.h"
 #include "stop.h"
@@ -18,17 +19,25 @@ void HandleInterrupts() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking call returns to look at the request
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // One ignored at the start stays ignored: SIGHUP under nohup, SIGINT in
+    // a background job. The runs inherit it so.
+    struct sigaction inherited {};
+    if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-const char* SignalName(int signal) {
+std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
     case SIGHUP: return "SIGHUP";
-    default: return "a signal";
+    default: break;
   }
+  const char* abbreviation = sigabbrev_np(signal);  // "KILL"
+  return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
 int ExitBySignal(int signal) {

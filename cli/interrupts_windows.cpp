@@ -29,7 +29,7 @@ void HandleInterrupts() {
   SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
-const char* SignalName(int signal) {
+std::string SignalName(int signal) {
   switch (signal) {
     case SIGINT: return "Ctrl-C";
     case SIGBREAK: return "Ctrl-Break";

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "child_process.h"
+#include "command_watch.h"
 #include "command_line.h"
 #include "corvane_emulator.h"
 #include "interrupts.h"
@@ -15,6 +16,7 @@
 #include "services.h"
 #include "several_runs.h"
 #include "single_run.h"
+#include "standard_descriptors.h"
 #include "terminal_output.h"
 
 namespace {
@@ -33,6 +35,7 @@ int StandardOutputStatus(int earlierError = 0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::OpenClosedStandardDescriptors();  // before any pipe or file takes their numbers
   // Dates and messages in the user's locale, numbers always as the C locale
   // writes them, since scripts read them.
   std::setlocale(LC_ALL, "");
@@ -42,6 +45,10 @@ int main(int argc, char** argv) {
   const auto parsed = cli::ParseOptions(argc, argv);
   if (const auto* error = std::get_if<cli::UsageError>(&parsed)) return UsageFailure(error->message);
   const cli::Options& options = std::get<cli::Options>(parsed);
+  // A run of several ends with the command that started it.
+  if (options.command && !platform::StopWhenCommandEnds(*options.command)) {
+    return UsageFailure("--events: cannot watch the command '" + *options.command + "'");
+  }
   // The system's own services; a run opens no machine port beside the one
   // it names or simulates.
   platform::InstallServices(platform::Services{});

@@ -56,9 +56,10 @@ std::string HelpText() {
 
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv) {
   command_line::GnuParser parser;
-  for (const char* name : {"list-ports", "json", "all", "events"}) parser.AddFlag(name);
+  for (const char* name : {"list-ports", "json", "all"}) parser.AddFlag(name);
   for (const char* name : {"mode", "clock", "reset-delay", "port", "device", "tries", "trace"}) parser.AddValue(name);
   parser.AddOptionalValue("simulate");
+  parser.AddOptionalValue("events");
   if (auto problem = parser.Parse({argv, argv + argc})) return UsageError{*problem};
 
   Options options;
@@ -129,6 +130,7 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
   options.scenario = parser.Value("simulate");
 
   options.events = parser.IsSet("events");
+  options.command = parser.Value("events");
 
   const std::size_t named = options.ports.size() + options.devices.size();
   if (named == 0 && !options.all && !options.simulate) {

@@ -22,8 +22,10 @@ struct Options {
   std::optional<std::string> trace;
   bool json = false;  // the outcome, or the port list, as JSON
   // A run for another usb-corvane that runs several: its status and outcome
-  // as JSON lines on standard output.
+  // as JSON lines on standard output, and the command it ends with
+  // (--events=COMMAND, platform/process/command_watch.h).
   bool events = false;
+  std::optional<std::string> command;
 };
 
 struct UsageError {

@@ -12,6 +12,7 @@ using Json = nlohmann::ordered_json;
 void EventOutput::SetText(const std::string& text) {
   status_.text = text;
   status_.failure = LastRunOutcome().ShowsFailure();
+  status_.step = LastRunOutcome().step;
   SetPosition(status_.position);
 }
 
@@ -26,7 +27,8 @@ void EventOutput::SetPosition(int position) {
   Write(Json{{"status", status_.text},
              {"color", {c.red, c.green, c.blue}},
              {"position", position},
-             {"failure", status_.failure}}
+             {"failure", status_.failure},
+             {"step", StepName(status_.step)}}
             .dump());
 }
 
@@ -46,9 +48,12 @@ std::optional<RunEvent> ParseRunEvent(const std::string& line) {
   try {
     if (event.contains("status")) {
       const auto& c = event.at("color");
+      const auto& step = event.value("step", Json());
       return StatusEvent{event.at("status").get<std::string>(),
                          TColor{c.at(0).get<std::uint8_t>(), c.at(1).get<std::uint8_t>(), c.at(2).get<std::uint8_t>()},
-                         event.at("position").get<int>(), event.at("failure").get<bool>()};
+                         event.at("position").get<int>(), event.at("failure").get<bool>(),
+                         step.is_string() ? StepNamed(step.get<std::string>()).value_or(TRunOutcome::Step::Done)
+                                          : TRunOutcome::Step::Done};
     }
     if (event.contains("say")) return SayEvent{event.at("say").get<std::string>(), event.at("error").get<bool>()};
     if (event.contains("report") && event.at("report").is_object()) return ReportEvent{event.at("report")};

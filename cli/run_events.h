@@ -1,6 +1,8 @@
 // What a run on one port tells the usb-corvane that runs several (--events):
 // one JSON object per line on its standard output, written as it happens.
-//   {"status": TEXT, "color": [R, G, B], "position": N, "failure": BOOL}
+//   {"status": TEXT, "color": [R, G, B], "position": N, "failure": BOOL,
+//    "step": STEP}                   STEP as the report names it, or null
+//                                    once the run is through
 //   {"say": TEXT, "error": BOOL}     a line for standard output or error
 //   {"report": {...}}                the outcome, as --json gives it
 #pragma once
@@ -21,6 +23,7 @@ struct StatusEvent {
   TColor color;
   int position = 0;
   bool failure = false;  // the run's failure text, for standard error
+  TRunOutcome::Step step = TRunOutcome::Step::Opening;  // the step the run had reached
 };
 struct SayEvent {
   std::string text;

@@ -12,7 +12,12 @@ using Step = TRunOutcome::Step;
 Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
 std::string ResultText(const RunReport& report) {
-  if (report.stopped) return "stopped";
+  switch (report.ending) {
+    case RunReport::Ending::Ran: break;
+    case RunReport::Ending::Stopped: return "stopped";
+    case RunReport::Ending::NotStarted: return "not started";
+    case RunReport::Ending::Died: return "failed";
+  }
   switch (report.outcome.result) {
     case Result::Succeeded: return "set";
     case Result::PortNotOpened: return "not opened";
@@ -21,20 +26,6 @@ std::string ResultText(const RunReport& report) {
     case Result::None: break;
   }
   return "stopped";
-}
-
-Json StepText(Step step) {
-  switch (step) {
-    case Step::Opening: return "open";
-    case Step::CardWait: return "card wait";
-    case Step::Entry: return "entry";
-    case Step::Version: return "version";
-    case Step::Mode: return "mode";
-    case Step::ResetDelay: return "reset delay";
-    case Step::Final: return "final";
-    case Step::Done: break;
-  }
-  return nullptr;
 }
 
 // 2026-12-10T16:40:05.123Z
@@ -52,10 +43,30 @@ std::string UtcText(std::chrono::system_clock::time_point when) {
   return text;
 }
 
+constexpr std::pair<Step, const char*> kStepNames[] = {
+    {Step::Opening, "open"},  {Step::CardWait, "card wait"},     {Step::Entry, "entry"}, {Step::Version, "version"},
+    {Step::Mode, "mode"},     {Step::ResetDelay, "reset delay"}, {Step::Final, "final"},
+};
+
 }  // namespace
 
+Json StepName(Step step) {
+  for (const auto& [named, name] : kStepNames) {
+    if (named == step) return name;
+  }
+  return nullptr;
+}
+
+std::optional<Step> StepNamed(const std::string& name) {
+  for (const auto& [step, named] : kStepNames) {
+    if (named == name) return step;
+  }
+  return std::nullopt;
+}
+
 Json RunReportObject(const RunReport& report) {
-  const bool set = !report.stopped && report.outcome.result == Result::Succeeded;
+  const bool set = report.ending == RunReport::Ending::Ran && report.outcome.result == Result::Succeeded;
+  const bool started = report.ending != RunReport::Ending::NotStarted;
   const Json port = {
       {"port", report.port ? Json(*report.port) : Json()},
       {"device", OrNull(report.device)},
@@ -64,7 +75,7 @@ Json RunReportObject(const RunReport& report) {
       {"clock", report.clock},
       {"reset_delay", report.resetDelay},
       {"result", ResultText(report)},
-      {"failed_step", set ? Json() : StepText(report.outcome.step)},
+      {"failed_step", set || !started ? Json() : StepName(report.outcome.step)},
       {"firmware", OrNull(report.outcome.firmware)},
       {"explanation", OrNull(report.explanation.empty() ? report.outcome.Explanation() : report.explanation)},
       {"started", UtcText(report.started)},

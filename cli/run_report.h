@@ -19,17 +19,25 @@ struct RunReport {
   std::string clock;
   bool resetDelay = true;
   TRunOutcome outcome;
-  bool stopped = false;          // ended by a signal
+  // How the run ended: through to its outcome, stopped by a signal, never
+  // started, or died without saying its outcome.
+  enum class Ending { Ran, Stopped, NotStarted, Died } ending = Ending::Ran;
   std::chrono::system_clock::time_point started, ended;
   std::string explanation;  // said instead of the outcome's, for a port never run
 };
 
 // "[{...}]\n": port, device, identity, mode, clock, reset_delay, result ("set",
-// "not opened", "card not removed", "not acknowledged", "stopped"),
+// "not opened", "card not removed", "not acknowledged", "stopped", "not
+// started", "failed"),
 // failed_step, firmware, explanation, started, ended (UTC, ISO 8601); null
 // where a field has no value.
 std::string RunReportsAsJson(const RunReport& report);
 // The one object, for an array of several ports' reports.
 nlohmann::ordered_json RunReportObject(const RunReport& report);
+
+// A step as the report names it ("card wait"), and back; null and nothing
+// for Done.
+nlohmann::ordered_json StepName(TRunOutcome::Step step);
+std::optional<TRunOutcome::Step> StepNamed(const std::string& name);
 
 }  // namespace cli

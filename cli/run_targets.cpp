@@ -63,8 +63,9 @@ std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vect
   return files;
 }
 
-std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile) {
-  std::vector<std::string> arguments = {"--events",
+std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile,
+                                      const std::string& command) {
+  std::vector<std::string> arguments = {command.empty() ? "--events" : "--events=" + command,
                                         "--mode=" + std::string(options.mode == "Corvane" ? "corvane" : "smartmouse"),
                                         "--clock=" + options.clock,
                                         std::string("--reset-delay=") + (options.resetDelay ? "on" : "off"),

@@ -32,7 +32,8 @@ std::vector<RunTarget> TargetsOf(const Options& options, const platform::ports::
 std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vector<RunTarget>& targets);
 
 // The arguments of a run on `target` alone, its status and outcome as JSON
-// lines (--events).
-std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile);
+// lines, ending with `command` (--events=COMMAND; none when empty).
+std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile,
+                                      const std::string& command);
 
 }  // namespace cli

@@ -1,16 +1,14 @@
 #include "several_runs.h"
 
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 
 #include "child_process.h"
 #include "command_line.h"
+#include "command_watch.h"
 #include "interrupts.h"
 #include "port_board.h"
 #include "run_events.h"
@@ -26,67 +24,29 @@ using platform::ChildProcess;
 // How often the wait for the runs looks for a stop request.
 constexpr auto kStopLookEvery = std::chrono::milliseconds(100);
 
-// A line a run wrote, or its end.
-struct Arrival {
-  std::size_t port = 0;
-  std::optional<std::string> line;
-  std::optional<ChildProcess::Exit> exit;
-};
-
-// What the readers hand the waiting thread.
-class Mailbox {
- public:
-  void Post(Arrival arrival) {
-    {
-      const std::lock_guard lock(mutex_);
-      arrivals_.push_back(std::move(arrival));
-    }
-    ready_.notify_one();
-  }
-  std::deque<Arrival> Wait(std::chrono::milliseconds atMost) {
-    std::unique_lock lock(mutex_);
-    ready_.wait_for(lock, atMost, [this] { return !arrivals_.empty(); });
-    return std::exchange(arrivals_, {});
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Arrival> arrivals_;
-};
-
-// Hands on each line the run writes, then its end.
-void ReadRun(ChildProcess& child, std::size_t port, Mailbox& mailbox) {
-  std::string pending;
-  char buffer[4096];
-  for (long n; (n = child.Read(buffer, sizeof buffer)) > 0;) {
-    pending.append(buffer, static_cast<std::size_t>(n));
-    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-      mailbox.Post({port, pending.substr(0, end), std::nullopt});
-    }
-  }
-  mailbox.Post({port, std::nullopt, child.Wait()});
-}
-
 struct PortRun {
   RunTarget target;
   std::unique_ptr<ChildProcess> child;
+  std::string pending;  // what it wrote after its last whole line
   std::optional<Json> report;
+  TRunOutcome::Step lastStep = TRunOutcome::Step::Opening;  // as its status last said
   std::optional<ChildProcess::Exit> exit;
   std::chrono::system_clock::time_point started;
 };
 
 // The report of a port whose run said none: never started, not plugged in,
 // or ended without one.
-Json ReportOfItsOwn(const Options& options, const PortRun& run, bool stopped, const std::string& explanation) {
+Json ReportOfItsOwn(const Options& options, const PortRun& run, RunReport::Ending ending,
+                    const std::string& explanation) {
   RunReport report{run.target.port, run.target.device, run.target.identity, options.mode, options.clock,
-                   options.resetDelay, {}, stopped, run.started, std::chrono::system_clock::now(), explanation};
+                   options.resetDelay, {}, ending, run.started, std::chrono::system_clock::now(), explanation};
   report.outcome.result = TRunOutcome::Result::PortNotOpened;
+  report.outcome.step = run.lastStep;
   return RunReportObject(report);
 }
 
 std::string EndWithoutReport(const ChildProcess::Exit& exit) {
-  return exit.bySignal ? "the run ended by signal " + std::to_string(exit.code) + " without saying its outcome"
+  return exit.bySignal ? std::string("the run ended by ") + SignalName(exit.code)
                        : "the run ended with status " + std::to_string(exit.code) + " without saying its outcome";
 }
 
@@ -98,52 +58,67 @@ std::string NotSetLine(const std::string& label, const Json& report) {
   return line;
 }
 
-// Starts a run for each port that has one to run; the others get their
-// report at once. Returns how many were started.
-std::size_t StartRuns(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
-                      std::vector<PortRun>& runs, Mailbox& mailbox, std::vector<std::thread>& readers) {
+// Starts a run for each port that has one to run, each watching this
+// process (`command`) so that it ends with it; the others get their report
+// at once.
+void StartRuns(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
+               std::vector<PortRun>& runs) {
   const std::vector<std::string> traces =
       options.trace ? TraceFilesFor(*options.trace, targets) : std::vector<std::string>(runs.size());
-  std::size_t started = 0;
-  for (std::size_t port = 0; port < runs.size(); ++port) {
-    PortRun& run = runs[port];
+  const std::string command = platform::CommandToken();
+  for (std::size_t slot = 0; slot < runs.size(); ++slot) {
+    PortRun& run = runs[slot];
     run.started = std::chrono::system_clock::now();
     if (run.target.absent) {
-      run.report = ReportOfItsOwn(options, run, false, "the adapter is not plugged in");
+      run.report = ReportOfItsOwn(options, run, RunReport::Ending::Ran, "the adapter is not plugged in");
       continue;
     }
     if (platform::StopRequested()) {  // stopped while the runs were being started
-      run.report = ReportOfItsOwn(options, run, true, "");
+      run.report = ReportOfItsOwn(options, run, RunReport::Ending::Stopped, "");
       continue;
     }
     std::string problem;
-    run.child = ChildProcess::Start(program, RunArguments(options, run.target, traces[port]), problem);
+    run.child = ChildProcess::Start(program, RunArguments(options, run.target, traces[slot], command), problem);
     if (!run.child) {
-      run.report = ReportOfItsOwn(options, run, false, "the run could not be started: " + problem);
-      continue;
+      run.report = ReportOfItsOwn(options, run, RunReport::Ending::NotStarted, "the run could not be started: " + problem);
     }
-    ++started;
-    readers.emplace_back(ReadRun, std::ref(*run.child), port, std::ref(mailbox));
   }
-  return started;
 }
 
-// Shows what the runs say until every one has ended.
-void FollowRuns(std::size_t running, std::vector<PortRun>& runs, Mailbox& mailbox, PortBoard& board) {
-  bool stopPassedOn = false;
-  while (running > 0) {
-    for (Arrival& arrival : mailbox.Wait(kStopLookEvery)) {
-      PortRun& run = runs[arrival.port];
-      if (arrival.exit) {
-        run.exit = arrival.exit;
-        --running;
-        continue;
-      }
-      const auto event = ParseRunEvent(*arrival.line);
+// Takes what the run has written, line by line, and its end once its output
+// closes.
+void ReadRun(PortRun& run, std::size_t slot, PortBoard& board) {
+  char buffer[4096];
+  ChildProcess::Output output;
+  while ((output = run.child->ReadAvailable(buffer, sizeof buffer)).count > 0) {
+    run.pending.append(buffer, output.count);
+    for (std::size_t end; (end = run.pending.find('\n')) != std::string::npos; run.pending.erase(0, end + 1)) {
+      const auto event = ParseRunEvent(run.pending.substr(0, end));
       if (!event) continue;
-      if (const auto* status = std::get_if<StatusEvent>(&*event)) board.Show(arrival.port, *status);
-      if (const auto* say = std::get_if<SayEvent>(&*event)) board.Say(arrival.port, *say);
+      if (const auto* status = std::get_if<StatusEvent>(&*event)) {
+        run.lastStep = status->step;
+        board.Show(slot, *status);
+      }
+      if (const auto* say = std::get_if<SayEvent>(&*event)) board.Say(slot, *say);
       if (const auto* report = std::get_if<ReportEvent>(&*event)) run.report = report->object;
+    }
+  }
+  if (output.closed) run.exit = run.child->Wait();
+}
+
+// Shows what the runs say until every one has ended: one wait for all of
+// them, so that a port costs a process and nothing more.
+void FollowRuns(std::vector<PortRun>& runs, PortBoard& board) {
+  bool stopPassedOn = false;
+  for (;;) {
+    std::vector<ChildProcess*> running;
+    for (PortRun& run : runs) {
+      if (run.child && !run.exit) running.push_back(run.child.get());
+    }
+    if (running.empty()) return;
+    platform::WaitForOutput(running, kStopLookEvery);
+    for (std::size_t slot = 0; slot < runs.size(); ++slot) {
+      if (runs[slot].child && !runs[slot].exit) ReadRun(runs[slot], slot, board);
     }
     // A Ctrl-C on the terminal reaches every run already; a termination sent
     // to this process alone is passed on.
@@ -161,8 +136,11 @@ void FollowRuns(std::size_t running, std::vector<PortRun>& runs, Mailbox& mailbo
 Json Reports(const Options& options, std::vector<PortRun>& runs) {
   Json reports = Json::array();
   for (PortRun& run : runs) {
+    // Ended without its report: stopped with the rest, or died.
     if (!run.report) {
-      run.report = ReportOfItsOwn(options, run, run.exit && run.exit->bySignal, EndWithoutReport(*run.exit));
+      const bool stopped = platform::StopRequested() && run.exit->bySignal;
+      run.report = ReportOfItsOwn(options, run, stopped ? RunReport::Ending::Stopped : RunReport::Ending::Died,
+                                  EndWithoutReport(*run.exit));
     }
     if (run.target.port) (*run.report)["port"] = *run.target.port;
     if (!run.target.identity.empty()) (*run.report)["identity"] = run.target.identity;
@@ -183,21 +161,20 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
     labels.push_back(targets[port].Label());
   }
   PortBoard board(labels, {statusStream, WantsStyle(fileno(statusStream))}, {err, WantsStyle(fileno(err))});
-  Mailbox mailbox;
-  std::vector<std::thread> readers;
-  FollowRuns(StartRuns(options, targets, program, runs, mailbox, readers), runs, mailbox, board);
-  for (std::thread& reader : readers) reader.join();
+  StartRuns(options, targets, program, runs);
+  FollowRuns(runs, board);
   board.Finish();
 
   const Json reports = Reports(options, runs);
+  int reportError = 0;  // a report that could not be written fails the command
   if (options.json) {
     std::fputs((reports.dump(2) + "\n").c_str(), out);
-    std::fflush(out);
+    if (std::fflush(out) != 0) reportError = errno;
   }
   if (platform::StopRequested()) {
     const int signal = platform::StopReason();
     std::fprintf(err, "usb-corvane: interrupted by %s; every run cleared its break and released its port.\n",
-                 SignalName(signal));
+                 SignalName(signal).c_str());
     return ExitBySignal(signal);
   }
   std::size_t set = 0;
@@ -208,7 +185,8 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
       std::fprintf(err, "usb-corvane: %s\n", NotSetLine(labels[port], reports[port]).c_str());
     }
   }
-  const int status = command_line::FinishStandardOutput("usb-corvane", board.OutputError());
+  const int status =
+      command_line::FinishStandardOutput("usb-corvane", board.OutputError() != 0 ? board.OutputError() : reportError);
   return status != 0 ? status : set == reports.size() ? 0 : 1;
 }
 

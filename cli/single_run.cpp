@@ -1,5 +1,6 @@
 #include "single_run.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -90,8 +91,8 @@ int RunOnePort(const Options& options, const RunTarget& target) {
   // where the messages go.
   std::FILE* statusStream = options.json ? stderr : stdout;
   RunOutput output(options, statusStream);
-  RunReport report{target.port, {}, target.identity, options.mode, options.clock, options.resetDelay, {}, false, {}, {},
-                   {}};
+  RunReport report{target.port, {}, target.identity, options.mode, options.clock, options.resetDelay, {}, RunReport::Ending::Ran,
+                   {}, {}, {}};
   // Looked up only for the report: for a port number it reads the machine's
   // adapters and the stored numbers, which the open does again.
   if (const auto entry = options.json || output.Events() ? platform::ports::Describe(port) : std::nullopt) {
@@ -115,18 +116,19 @@ int RunOnePort(const Options& options, const RunTarget& target) {
   trace.reset();
   report.ended = std::chrono::system_clock::now();
   report.outcome = LastRunOutcome();
-  report.stopped = stopped;
+  if (stopped) report.ending = RunReport::Ending::Stopped;
+  int reportError = 0;  // a report that could not be written fails the command
   if (output.Events()) {
     output.Report(report);
   } else if (options.json) {
     std::fputs(RunReportsAsJson(report).c_str(), stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0) reportError = errno;
   }
   if (stopped) {
     const int signal = platform::StopReason();
     if (!output.Events()) {
       std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
-                   SignalName(signal));
+                   SignalName(signal).c_str());
     }
     return ExitBySignal(signal);
   }
@@ -142,7 +144,8 @@ int RunOnePort(const Options& options, const RunTarget& target) {
     }
   }
   if (simulated) output.Say(emulator::DescribeDevice(*simulated), false);
-  if (const int status = command_line::FinishStandardOutput("usb-corvane", output.OutputError()); status != 0) {
+  const int outputError = output.OutputError() != 0 ? output.OutputError() : reportError;
+  if (const int status = command_line::FinishStandardOutput("usb-corvane", outputError); status != 0) {
     return status;
   }
   return done ? 0 : 1;

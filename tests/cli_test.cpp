@@ -20,6 +20,7 @@
 #include <poll.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -595,6 +596,20 @@ class PtyInterfaces {
   QProcess process_;
 };
 
+// The processes whose arguments name `folder` (a test's own, in their trace)
+// and `also`: this test's runs, not another test's on a pty of the same
+// number. An ended process, its arguments gone, is not among them.
+std::vector<pid_t> ProcessesNaming(const QString& folder, const QString& also = {}) {
+  std::vector<pid_t> found;
+  for (const QString& process : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile commandLine("/proc/" + process + "/cmdline");
+    if (!commandLine.open(QIODevice::ReadOnly)) continue;
+    const QByteArray arguments = commandLine.readAll();
+    if (arguments.contains(folder.toUtf8()) && arguments.contains(also.toUtf8())) found.push_back(process.toInt());
+  }
+  return found;
+}
+
 // Reads the process's standard error until `line` has come.
 bool ErrorUntil(QProcess& process, std::string& seen, const std::string& line) {
   process.setReadChannel(QProcess::StandardError);
@@ -685,14 +700,140 @@ TEST_F(CliTest, StoppedWithSeveralPortsStopsEveryRun) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
   }
-  // No process of this run is left. (Not by the lines' names: another test
-  // may have a pty of the same number, or one whose number this test got.)
-  for (const QString& process : QDir("/proc").entryList(QDir::Dirs)) {
-    QFile commandLine("/proc/" + process + "/cmdline");
-    if (!commandLine.open(QIODevice::ReadOnly)) continue;
-    EXPECT_FALSE(commandLine.readAll().contains(dir.path().toUtf8())) << process.toStdString();
+  EXPECT_TRUE(ProcessesNaming(dir.path()).empty());
+}
+
+// The command killed outright: every run it started ends within a second,
+// as on a termination, and its line is free for the next program.
+TEST_F(CliTest, KilledCommandLeavesNoRunBehind) {
+  testing_support::PtyPair first, second;
+  if (!first.ok() || !second.ok()) GTEST_SKIP() << "no pseudo-terminals";
+  termios before{};
+  ASSERT_EQ(tcgetattr(first.masterFd(), &before), 0);
+  QProcess run;
+  run.start(CLI_PROGRAM, {"--mode", "corvane", "--json", "--trace", Path("t.log"), "--device",
+                          QString::fromStdString(first.slavePath()), "--device",
+                          QString::fromStdString(second.slavePath())});
+  std::string status;
+  for (auto* pty : {&first, &second}) ASSERT_TRUE(ErrorUntil(run, status, pty->slavePath() + ": Wait Setting"));
+  std::vector<int> ends;  // a pidfd of each run: readable once it has ended
+  for (const pid_t pid : ProcessesNaming(dir.path(), "--events")) ends.push_back(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  ASSERT_EQ(ends.size(), 2u);
+  ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  for (const int end : ends) {
+    ASSERT_GE(end, 0);
+    pollfd ended{end, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    EXPECT_EQ(::poll(&ended, 1, static_cast<int>(std::max<long long>(left.count(), 0))), 1);
+    ::close(end);
+  }
+  run.waitForFinished(10000);
+  for (auto* pty : {&first, &second}) {
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty->masterFd(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    platform::ports::MapDevice(1, pty->slavePath());
+    EXPECT_TRUE(SerialPort.Open(1, 9600, 8, ONESTOPBIT, NOPARITY, false)) << pty->slavePath();
+    SerialPort.Close();
   }
 }
+
+// A run that dies is no stopped run: it failed, with how it ended and the
+// step it had reached.
+TEST_F(CliTest, RunThatDiesIsReportedFailedAtItsLastStep) {
+  Write("card.json", R"({"card": -1})");
+  QProcess run;
+  run.start(CLI_PROGRAM, {"--mode", "corvane", "--json", "--tries", "1", "--trace", Path("t.log"), "--simulate",
+                          Path("card.json"), "--port", "1", "--port", "2"});
+  std::string status;
+  ASSERT_TRUE(ErrorUntil(run, status, "port 2: Please remove card"));
+  for (const pid_t pid : ProcessesNaming(dir.path(), "--port=2")) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 1);
+  const QJsonArray reports = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+  ASSERT_EQ(reports.size(), 2);
+  EXPECT_EQ(reports[0].toObject()["result"].toString(), "card not removed");
+  const QJsonObject died = reports[1].toObject();
+  EXPECT_EQ(died["result"].toString(), "failed");
+  EXPECT_EQ(died["failed_step"].toString(), "card wait");
+  EXPECT_EQ(died["explanation"].toString(), "the run ended by SIGKILL");
+}
+
+// How the process starts, as a user's shell or a supervisor may start it.
+struct StartCase {
+  const char* name;
+  QStringList ports;        // for --simulate
+  void (*setUp)();          // in the started process, before the program
+  int exitCode;
+  const char* error;        // what standard error ends with
+  friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CliStartTest : public CliTest, public ::testing::WithParamInterface<StartCase> {};
+
+void Nohup() {
+  std::signal(SIGHUP, SIG_IGN);
+  ::setpgid(0, 0);
+}
+void ClosedInputAndOutput() {
+  ::close(STDIN_FILENO);
+  ::close(STDOUT_FILENO);
+}
+// Root has no task limit: the command runs as nobody under it.
+void FewTasks() {
+  const rlimit limit{12, 12};
+  ::setrlimit(RLIMIT_NPROC, &limit);
+  if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+}
+
+// Under nohup, a hang-up of the session reaches nothing; with its output
+// closed, the report that cannot be written fails the command; under a task
+// limit, the ports that cannot start are reported, the others set.
+TEST_P(CliStartTest, KeepsItsWordAndItsRuns) {
+  QStringList args = {"--mode", "corvane", "--json", "--simulate"};
+  for (const QString& port : GetParam().ports) args << "--port" << port;
+  QProcess run;
+  run.setChildProcessModifier(GetParam().setUp);
+  run.start(CLI_PROGRAM, args);
+  std::string err;
+  if (GetParam().setUp == Nohup) {
+    ASSERT_TRUE(ErrorUntil(run, err, "Wait Setting"));
+    ::kill(-static_cast<pid_t>(run.processId()), SIGHUP);
+  }
+  ASSERT_TRUE(run.waitForFinished(30000));
+  err += run.readAllStandardError().toStdString();
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), GetParam().exitCode) << err;
+  EXPECT_TRUE(QString::fromStdString(err).endsWith(GetParam().error)) << err;
+  if (GetParam().setUp != FewTasks) return;
+  const QJsonArray reports = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+  ASSERT_EQ(reports.size(), GetParam().ports.size());
+  int notStarted = 0;
+  for (const QJsonValue report : reports) {
+    const QString result = report.toObject()["result"].toString();
+    EXPECT_TRUE(result == "set" || result == "not started") << result.toStdString();
+    notStarted += result == "not started" ? 1 : 0;
+  }
+  EXPECT_GT(notStarted, 0);
+}
+
+QStringList PortNumbers(int count) {
+  QStringList ports;
+  for (int port = 1; port <= count; ++port) ports << QString::number(port);
+  return ports;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, CliStartTest,
+    ::testing::Values(StartCase{"NohupOnePort", {}, Nohup, 0, "final command received.\n"},
+                      StartCase{"NohupTwoPorts", {"1", "2"}, Nohup, 0, "2 of 2 ports set.\n"},
+                      StartCase{"ClosedOnePort", {}, ClosedInputAndOutput, 1,
+                                "usb-corvane: standard output: Bad file descriptor\n"},
+                      StartCase{"ClosedTwoPorts", {"1", "2"}, ClosedInputAndOutput, 1,
+                                "usb-corvane: standard output: Bad file descriptor\n"},
+                      StartCase{"TaskLimit", PortNumbers(30), FewTasks, 1, "Resource temporarily unavailable\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --all: the adapters plugged in run, each by its number; one remembered but
 // absent is reported and never opened.

@@ -4,6 +4,7 @@
 // is left behind.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -26,9 +27,12 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Blocks until the child writes; the count read, 0 once its output is
-  // closed (it ended), -1 on an error.
-  long Read(char* buffer, std::size_t size);
+  struct Output {
+    std::size_t count = 0;  // bytes read into the buffer
+    bool closed = false;    // its output is closed (it ended) or unreadable
+  };
+  // What the child has written, without blocking.
+  Output ReadAvailable(char* buffer, std::size_t size);
   // Passes a stop request on as the signal would (POSIX). On Windows the
   // console's control events already reach every process attached to it.
   void Signal(int signal);
@@ -36,10 +40,17 @@ class ChildProcess {
   Exit Wait();
 
  private:
+  friend void WaitForOutput(const std::vector<ChildProcess*>& children, std::chrono::milliseconds atMost);
   struct Handles;
   explicit ChildProcess(std::unique_ptr<Handles> handles);
   std::unique_ptr<Handles> handles_;
 };
+
+// Blocks until one of `children` has written or closed its output, a stop
+// is requested (platform/time/stop.h; one requested before the call no
+// longer wakes it), or `atMost` has passed: one waiting thread for any
+// number of children.
+void WaitForOutput(const std::vector<ChildProcess*>& children, std::chrono::milliseconds atMost);
 
 // The path of the running program, for starting more of itself; empty when
 // the system cannot say.

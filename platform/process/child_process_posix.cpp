@@ -3,11 +3,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "child_process.h"
+#include "stop.h"
 
 extern char** environ;
 
@@ -57,14 +59,26 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
     return nullptr;
   }
   handles->output = ends[0];
+  ::fcntl(ends[0], F_SETFL, ::fcntl(ends[0], F_GETFL) | O_NONBLOCK);  // read as it comes, by one poll()
   return std::unique_ptr<ChildProcess>(new ChildProcess(std::move(handles)));
 }
 
-long ChildProcess::Read(char* buffer, std::size_t size) {
+ChildProcess::Output ChildProcess::ReadAvailable(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(handles_->output, buffer, size);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+    if (n > 0) return {static_cast<std::size_t>(n), false};
+    if (n < 0 && errno == EINTR) continue;
+    return {0, n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)};
   }
+}
+
+void WaitForOutput(const std::vector<ChildProcess*>& children, std::chrono::milliseconds atMost) {
+  std::vector<pollfd> watched;
+  watched.reserve(children.size() + 1);
+  for (const ChildProcess* child : children) watched.push_back({child->handles_->output, POLLIN, 0});
+  // A stop already requested keeps its handle readable: it woke the caller once.
+  if (!StopRequested() && StopWakeHandle() >= 0) watched.push_back({StopWakeHandle(), POLLIN, 0});
+  ::poll(watched.data(), watched.size(), static_cast<int>(atMost.count()));  // EINTR: the caller looks again
 }
 
 void ChildProcess::Signal(int signal) {

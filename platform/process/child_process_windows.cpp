@@ -1,4 +1,8 @@
+#include <algorithm>
+#include <thread>
+
 #include "child_process.h"
+#include "stop.h"
 #include "win32.h"
 #include "windows_errors.h"
 
@@ -79,10 +83,38 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   return std::unique_ptr<ChildProcess>(new ChildProcess(std::move(handles)));
 }
 
-long ChildProcess::Read(char* buffer, std::size_t size) {
+ChildProcess::Output ChildProcess::ReadAvailable(char* buffer, std::size_t size) {
+  DWORD waiting = 0;
+  if (!PeekNamedPipe(handles_->output, nullptr, 0, nullptr, &waiting, nullptr)) return {0, true};
+  if (waiting == 0) return {};
   DWORD count = 0;
-  if (ReadFile(handles_->output, buffer, static_cast<DWORD>(size), &count, nullptr)) return static_cast<long>(count);
-  return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+  const DWORD wanted = static_cast<DWORD>(size < waiting ? size : waiting);
+  if (!ReadFile(handles_->output, buffer, wanted, &count, nullptr)) return {0, true};
+  return {count, false};
+}
+
+// An anonymous pipe cannot be waited on: the pipes are looked at every few
+// milliseconds, between waits on the stop's event.
+void WaitForOutput(const std::vector<ChildProcess*>& children, std::chrono::milliseconds atMost) {
+  constexpr DWORD kLookEveryMs = 10;
+  const auto until = std::chrono::steady_clock::now() + atMost;
+  const bool stopped = StopRequested();
+  for (;;) {
+    for (const ChildProcess* child : children) {
+      DWORD waiting = 0;
+      if (!PeekNamedPipe(child->handles_->output, nullptr, 0, nullptr, &waiting, nullptr) || waiting > 0) return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until) return;
+    const auto next = std::min(until, now + std::chrono::milliseconds(kLookEveryMs));
+    // A stop already requested woke the caller once.
+    if (stopped) {
+      std::this_thread::sleep_until(next);
+    } else {
+      SleepUntilOrStopped(next);
+      if (StopRequested()) return;
+    }
+  }
 }
 
 void ChildProcess::Signal(int) {}

@@ -1,0 +1,7 @@
+#include "standard_descriptors.h"
+
+namespace platform {
+
+void OpenClosedStandardDescriptors() {}
+
+}  // namespace platform
