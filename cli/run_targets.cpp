@@ -1,6 +1,7 @@
 #include "run_targets.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 namespace cli {
@@ -51,13 +52,25 @@ std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vect
   std::size_t dot = trace.rfind('.');
   // A dot that starts the name (".log") or stands in a folder's name is no extension.
   if (dot == std::string::npos || dot <= nameStart) dot = trace.size();
-  std::vector<std::string> files;
+  // Compared without case: Windows' file names are.
+  const auto folded = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+  };
+  std::set<std::string> own;  // each target's own tag, which no index may take
+  for (const RunTarget& target : targets) own.insert(folded(TraceTag(target)));
   std::set<std::string> taken;
+  std::vector<std::string> files;
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    std::string tag = TraceTag(targets[i]);
-    // Two devices of one name in different folders.
-    if (taken.count(tag) != 0) tag.append("-").append(std::to_string(i + 1));
-    taken.insert(tag);
+    // Two devices of one name in different folders: the later one gets its
+    // place in the command, or the next number that is no other's name.
+    const std::string base = TraceTag(targets[i]);
+    const auto free = [&](const std::string& tag) {
+      return taken.count(folded(tag)) == 0 && (tag == base || own.count(folded(tag)) == 0);
+    };
+    std::string tag = base;
+    for (std::size_t index = i + 1; !free(tag); ++index) tag = base + "-" + std::to_string(index);
+    taken.insert(folded(tag));
     files.push_back(trace.substr(0, dot) + "-" + tag + trace.substr(dot));
   }
   return files;

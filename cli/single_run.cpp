@@ -99,6 +99,7 @@ int RunOnePort(const Options& options, const RunTarget& target) {
     report.device = entry->device;
     if (report.identity.empty()) report.identity = entry->identity;
   }
+  if (!target.device.empty()) report.device = target.device;  // the device named, simulated or not
   report.started = std::chrono::system_clock::now();
   RunWindow = {&output.Progress(), &output.Flag()};
   bool done = false;

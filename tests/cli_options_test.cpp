@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "port_listing.h"
+#include "run_targets.h"
 #include "adapter_quirks.h"
 #include "scenario.h"
 #include "usb_ids.h"
@@ -254,6 +255,24 @@ TEST(AdapterQuirksTest, Ch340ChipsCannotHoldTheBreak) {
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x7523));
   EXPECT_TRUE(cli::CannotHoldLongBreak(0x1a86, 0x5523));
   EXPECT_FALSE(cli::CannotHoldLongBreak(0x0403, 0x6001));
+}
+
+// No two ports share a trace, whatever their names: an index never takes
+// another port's own name, and names differing in case only are one file on
+// Windows.
+TEST(TraceFilesTest, NoTwoPortsShareAFile) {
+  const auto device = [](const char* path) { return cli::RunTarget{std::nullopt, path, "", false}; };
+  const struct {
+    const char* trace;
+    std::vector<cli::RunTarget> targets;
+    std::vector<std::string> files;
+  } cases[] = {
+      {"run.log", {{1u, "", "", false}, device("/x/1-3"), device("/y/1")}, {"run-1.log", "run-1-3.log", "run-1-4.log"}},
+      {"run.log", {device("/a/ttyUSB0"), device("/b/ttyUSB0")}, {"run-ttyUSB0.log", "run-ttyUSB0-2.log"}},
+      {"run.log", {device("COM3"), device("com3")}, {"run-COM3.log", "run-com3-2.log"}},
+      {"/tmp/a.b/trace", {{2u, "", "", false}}, {"/tmp/a.b/trace-2"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::TraceFilesFor(c.trace, c.targets), c.files) << c.trace;
 }
 
 }  // namespace

@@ -244,6 +244,7 @@ struct JsonCase {
   QJsonValue failedStep;
   QJsonValue firmware;
   int exitCode;
+  const char* device;
 };
 
 class CliJsonTest : public CliTest, public ::testing::WithParamInterface<JsonCase> {};
@@ -267,17 +268,22 @@ TEST_P(CliJsonTest, ReportsTheOutcomeAsData) {
   EXPECT_EQ(port["failed_step"], GetParam().failedStep);
   EXPECT_EQ(port["firmware"], GetParam().firmware);
   EXPECT_EQ(port["mode"].toString(), "SmartMouse");
+  EXPECT_EQ(port["device"].toString(), GetParam().device);
   EXPECT_EQ(port["explanation"].isNull(), std::string(GetParam().result) != "not opened");
   EXPECT_LE(port["started"].toString(), port["ended"].toString());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, CliJsonTest,
-    ::testing::Values(JsonCase{"Set", {"--simulate"}, "set", QJsonValue(), "1.0", 0},
-                      JsonCase{"Refused", {"--simulate=REFUSING"}, "not acknowledged", "mode", "1.0", 1},
+    ::testing::Values(JsonCase{"Set", {"--simulate"}, "set", QJsonValue(), "1.0", 0, "simulated interface"},
+                      JsonCase{"SimulatedDevice", {"--simulate", "--device", "/nonexistent/ttyUSB7"}, "set",
+                               QJsonValue(), "1.0", 0, "/nonexistent/ttyUSB7"},
+                      JsonCase{"Refused", {"--simulate=REFUSING"}, "not acknowledged", "mode", "1.0", 1,
+                               "simulated interface"},
                       JsonCase{"CardLeftIn", {"--simulate=CARD", "--tries=0"}, "card not removed", "card wait",
-                               QJsonValue(), 1},
-                      JsonCase{"NotOpened", {"--device", "/nonexistent/ttyUSB9"}, "not opened", "open", QJsonValue(), 1}),
+                               QJsonValue(), 1, "simulated interface"},
+                      JsonCase{"NotOpened", {"--device", "/nonexistent/ttyUSB9"}, "not opened", "open", QJsonValue(), 1,
+                               "/nonexistent/ttyUSB9"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A name with a newline stays on its message's one line, quoted.
