@@ -12,6 +12,10 @@
 
 namespace cli {
 
+// The labels as a board shows them: whole up to 16 characters, else "..."
+// and as much of the end as tells each apart from the others.
+std::vector<std::string> BoardLabels(const std::vector<std::string>& labels);
+
 class PortBoard {
  public:
   PortBoard(std::vector<std::string> labels, OutputStream out, OutputStream err);
@@ -19,16 +23,16 @@ class PortBoard {
   PortBoard(const PortBoard&) = delete;
   PortBoard& operator=(const PortBoard&) = delete;
 
-  void Show(std::size_t port, const StatusEvent& status);
-  void Say(std::size_t port, const SayEvent& line);
+  void Show(std::size_t slot, const StatusEvent& status);
+  void Say(std::size_t slot, const SayEvent& line);
   // Leaves the board as it stands, without progress bars, and says what was held.
   void Finish();
   // The first failed write to standard output (an errno), 0 when none.
   int OutputError() const { return outputError_; }
 
  private:
-  void Draw(std::size_t port, bool withBar);
-  void SayNow(std::size_t port, const SayEvent& line);
+  void Draw(std::size_t slot, bool withBar);
+  void SayNow(std::size_t slot, const SayEvent& line);
   void Flush(std::FILE* file);
 
   std::vector<std::string> labels_;
@@ -37,6 +41,7 @@ class PortBoard {
   OutputStream out_;
   OutputStream err_;
   std::size_t labelWidth_ = 0;
+  int columns_ = 0;
   bool finished_ = false;
   int outputError_ = 0;
 };

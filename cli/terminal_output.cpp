@@ -1,5 +1,6 @@
 #include "terminal_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -10,6 +11,47 @@ const char* AnsiColors(TColor color) {
   if (color == clRed) return "\033[97;41m";
   if (color == clYellow) return "\033[30;43m";
   return "\033[0m";
+}
+
+namespace {
+
+bool Continues(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::size_t Columns(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !Continues(c); }));
+}
+
+std::string FirstColumns(const std::string& text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t taken = 0; end < text.size(); ++end) {
+    if (!Continues(text[end]) && taken++ == count) break;
+  }
+  return text.substr(0, end);
+}
+
+std::string LastColumns(const std::string& text, std::size_t count) {
+  const std::size_t columns = Columns(text);
+  return columns <= count ? text : text.substr(FirstColumns(text, columns - count).size());
+}
+
+std::string StatusLine(const std::string& lead, TColor color, const std::string& text, int position, bool withBar,
+                       int columns) {
+  std::string bar;
+  if (withBar && position > 0) {
+    bar = "  [";
+    for (int i = 0; i < kProgressSteps; ++i) bar += i < position ? '#' : '.';
+    bar += "]";
+  }
+  std::string shown = text;
+  if (columns > 0) {
+    const std::size_t room = static_cast<std::size_t>(columns) - 1;
+    const std::size_t around = Columns(lead) + 2;  // the blanks on the coloured ground
+    if (around + Columns(shown) + bar.size() > room) bar.clear();
+    if (around + Columns(shown) > room) shown = FirstColumns(shown, room > around ? room - around : 0);
+  }
+  return "\r" + lead + AnsiColors(color) + " " + shown + " \033[0m" + bar + "\033[K";
 }
 
 bool WantsStyle(int fd) {
@@ -28,6 +70,7 @@ void TerminalOutput::SetText(const std::string& text) {
   text_ = text;
   line_ = LastRunOutcome().ShowsFailure() ? &err_ : &out_;
   if (line_->styled) {
+    columns_ = TerminalSizeOf(fileno(line_->file)).columns;
     lineOpen_ = true;
     Draw(true);
   } else {
@@ -47,13 +90,7 @@ void TerminalOutput::SetPosition(int position) {
 }
 
 void TerminalOutput::Draw(bool withBar) {
-  std::string bar;
-  if (withBar && position_ > 0) {
-    bar = "  [";
-    for (int i = 0; i < kProgressSteps; ++i) bar += i < position_ ? '#' : '.';
-    bar += "]";
-  }
-  std::fprintf(line_->file, "\r%s %s \033[0m%s\033[K", AnsiColors(color_), text_.c_str(), bar.c_str());
+  std::fputs(StatusLine("", color_, text_, position_, withBar, columns_).c_str(), line_->file);
   Flush(line_->file);
 }
 

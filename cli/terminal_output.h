@@ -17,8 +17,13 @@ bool WantsStyle(int fd);
 // The platform's part of it (terminal_style_*.cpp): a terminal, by TERM, that
 // draws colours.
 bool TerminalTakesStyle(int fd);
-// The rows the terminal shows; 0 when it does not say.
-int TerminalRows(int fd);
+// The rows and columns the terminal shows; 0 when it does not say (a serial
+// console).
+struct TerminalSize {
+  int rows = 0;
+  int columns = 0;
+};
+TerminalSize TerminalSizeOf(int fd);
 // Text goes out as UTF-8, the program's own encoding (on Windows through its
 // manifest's code page), so that names in any script show as they are.
 void UseUtf8Terminal();
@@ -27,6 +32,19 @@ void UseUtf8Terminal();
 const char* AnsiColors(TColor color);
 // The progress bar's steps, as the window's bar has them.
 inline constexpr int kProgressSteps = 15;
+
+// One status line as drawn in place on a terminal, from its start to the end
+// of the row: `lead` (a port's label, or nothing), the coloured text, then
+// the progress bar at `position` when `withBar`. On a terminal `columns`
+// wide (0: unknown) it never reaches the last column, where a terminal wraps
+// and the redraw would miss the line: the bar goes first, then the text's end.
+std::string StatusLine(const std::string& lead, TColor color, const std::string& text, int position, bool withBar,
+                       int columns);
+
+// Columns of UTF-8 text, one per character; and its first or last `count` of them.
+std::size_t Columns(const std::string& text);
+std::string FirstColumns(const std::string& text, std::size_t count);
+std::string LastColumns(const std::string& text, std::size_t count);
 
 struct OutputStream {
   std::FILE* file;
@@ -62,6 +80,7 @@ class TerminalOutput final : public TStatusControl, public TProgressBar, public 
   OutputStream out_;
   OutputStream err_;
   OutputStream* line_ = nullptr;  // where the current status goes
+  int columns_ = 0;               // of that terminal, 0 when it does not say
   bool resetDelay_;
   bool lineOpen_ = false;
   std::string text_;

@@ -13,9 +13,10 @@ bool TerminalTakesStyle(int fd) {
   return isatty(fd) != 0;
 }
 
-int TerminalRows(int fd) {
+TerminalSize TerminalSizeOf(int fd) {
   winsize size{};
-  return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return {};
+  return {size.ws_row, size.ws_col};
 }
 
 // The locale says how the terminal shows UTF-8; nothing to switch here.

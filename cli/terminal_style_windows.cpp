@@ -19,11 +19,11 @@ bool TerminalTakesStyle(int fd) {
   return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-int TerminalRows(int fd) {
+TerminalSize TerminalSizeOf(int fd) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   const HANDLE console = GetStdHandle(fd == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  if (!GetConsoleScreenBufferInfo(console, &info)) return 0;
-  return info.srWindow.Bottom - info.srWindow.Top + 1;
+  if (!GetConsoleScreenBufferInfo(console, &info)) return {};
+  return {info.srWindow.Bottom - info.srWindow.Top + 1, info.srWindow.Right - info.srWindow.Left + 1};
 }
 
 void UseUtf8Terminal() { SetConsoleOutputCP(CP_UTF8); }

@@ -15,10 +15,12 @@
 #include <cctype>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/stat.h>
@@ -456,8 +458,9 @@ TEST_F(CliTest, FullStandardOutputEndsWithOneAndAMessage) {
 }
 
 // What a terminal keeps after the program has drawn on it: carriage returns,
-// erase-to-end, moves up and down and colour codes applied.
-std::vector<std::string> ScrollBack(const std::string& bytes) {
+// erase-to-end, moves up and down and colour codes applied, and a line that
+// reaches the last of `columns` wrapped.
+std::vector<std::string> ScrollBack(const std::string& bytes, std::size_t columns = 0) {
   std::vector<std::string> lines(1);
   std::size_t row = 0, column = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -476,6 +479,10 @@ std::vector<std::string> ScrollBack(const std::string& bytes) {
       if (end < bytes.size() && bytes[end] == 'B') row = std::min(row + count, lines.size() - 1);
       i = end;
     } else {
+      if (columns != 0 && column == columns) {
+        if (++row == lines.size()) lines.emplace_back();
+        column = 0;
+      }
       std::string& line = lines[row];
       if (column < line.size()) {
         line[column] = c;
@@ -490,17 +497,19 @@ std::vector<std::string> ScrollBack(const std::string& bytes) {
   return lines;
 }
 
-// The program run with both outputs on one pseudo-terminal, as in a shell,
-// under the environment's `settings` ("TERM=xterm"): its exit code and every
-// byte it drew. Nothing without pseudo-terminals.
+// The program run with both outputs on one pseudo-terminal of `size`, as in
+// a shell, under the environment's `settings` ("TERM=xterm"): its exit code
+// and every byte it drew. Nothing without pseudo-terminals.
 struct TerminalRun {
   int exitCode = -1;
   std::string bytes;
 };
-std::optional<TerminalRun> RunOnTerminal(const QStringList& args, const QStringList& settings) {
+std::optional<TerminalRun> RunOnTerminal(const QStringList& args, const QStringList& settings,
+                                         winsize size = {24, 80, 0, 0}) {
   testing_support::PtyPair pty;
   const int terminal = pty.ok() ? ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
   if (terminal < 0) return std::nullopt;
+  ::ioctl(terminal, TIOCSWINSZ, &size);
   QProcess run;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove("NO_COLOR");
@@ -566,6 +575,49 @@ TEST_F(CliTest, SeveralPortsKeepOneLineEachOnATerminal) {
   EXPECT_EQ(screen[1], "port 12   Corvane 3.58MHz set successfully ");
   EXPECT_EQ(screen[4], "2 of 2 ports set.");
 }
+
+struct BoardCase {
+  const char* name;
+  unsigned short rows, columns;
+  bool redrawn;
+  friend void PrintTo(const BoardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CliBoardTest : public CliTest, public ::testing::WithParamInterface<BoardCase> {};
+
+// Two devices whose paths end alike, and a port: each line tells its port
+// apart, fits the terminal and ends with its outcome; a terminal that does
+// not say its size gets plain lines.
+TEST_P(CliBoardTest, NamesEachPortAndKeepsItsOutcomeInSight) {
+  const QString byPath = "/nonexistent/serial/by-path/pci-0000:00:%1.0-usb-0:1:1.0-port0";
+  const auto run = RunOnTerminal({"--mode", "corvane", "--simulate", "--port", "7", "--device", byPath.arg(14),
+                                  "--device", byPath.arg(15)},
+                                 {"TERM=xterm"}, {GetParam().rows, GetParam().columns, 0, 0});
+  if (!run) GTEST_SKIP() << "no pseudo-terminals";
+  EXPECT_EQ(run->exitCode, 0);
+  EXPECT_EQ(run->bytes.find("\033[") != std::string::npos, GetParam().redrawn) << run->bytes;
+  const std::vector<std::string> screen = ScrollBack(run->bytes, GetParam().columns);
+  ASSERT_GE(screen.size(), 4u) << run->bytes;
+  EXPECT_EQ(screen.back(), "3 of 3 ports set.");
+  // Redrawn: one line each at the top, none wrapped, in the outcome's colour
+  // however much of its text fits. Plain: a line for each outcome.
+  std::set<std::string> labels;
+  for (std::size_t row = 0; row < screen.size(); ++row) {
+    const std::string& line = screen[row];
+    if (GetParam().redrawn && row < 3) {
+      EXPECT_NE(line.find("  Corvane 3."), std::string::npos) << run->bytes;
+      labels.insert(line.substr(0, line.find("  ")));
+    } else if (!GetParam().redrawn && line.find("set successfully") != std::string::npos) {
+      labels.insert(line.substr(0, line.find(": ")));
+    }
+  }
+  EXPECT_EQ(labels.size(), 3u) << run->bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminals, CliBoardTest,
+                         ::testing::Values(BoardCase{"Wide", 24, 80, true}, BoardCase{"Narrow", 24, 40, true},
+                                           BoardCase{"NoSize", 0, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- several ports at once
 
