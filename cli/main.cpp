@@ -92,11 +92,14 @@ int main(int argc, char** argv) {
   }
   // One port runs here, exactly as it always has.
   if (targets.size() == 1 && !targets.front().absent) return cli::RunOnePort(options, targets.front());
-  // A bad scenario is a bad argument: said once, before any port is opened.
+  // The scenario is read once, here, and handed to every run (a pipe gives
+  // it only once); a bad one is a bad argument, said before any port opens.
+  std::optional<std::string> scenario;
   if (options.simulate && options.scenario) {
-    if (auto problem = emulator::LoadScenarioFile(*options.scenario, *emulator::CorvaneEmulator::Create())) {
-      return UsageFailure("--simulate: " + *problem);
-    }
+    scenario.emplace();
+    auto problem = emulator::ReadScenarioFile(*options.scenario, *scenario);
+    if (!problem) problem = emulator::ApplyScenarioFrom(*options.scenario, *scenario, *emulator::CorvaneEmulator::Create());
+    if (problem) return UsageFailure("--simulate: " + *problem);
   }
   const std::string program = platform::OwnProgramPath();
   if (program.empty()) {
@@ -104,5 +107,5 @@ int main(int argc, char** argv) {
                stderr);
     return 1;
   }
-  return cli::RunSeveralPorts(options, targets, program);
+  return cli::RunSeveralPorts(options, targets, program, scenario);
 }

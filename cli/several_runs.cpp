@@ -62,10 +62,18 @@ std::string NotSetLine(const std::string& label, const Json& report) {
 // process (`command`) so that it ends with it; the others get their report
 // at once.
 void StartRuns(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
-               std::vector<PortRun>& runs) {
+               const std::optional<std::string>& scenario, std::vector<PortRun>& runs) {
   const std::vector<std::string> traces =
       options.trace ? TraceFilesFor(*options.trace, targets) : std::vector<std::string>(runs.size());
   const std::string command = platform::CommandToken();
+  // Each run reads the scenario from its standard input.
+  Options runOptions = options;
+  std::unique_ptr<platform::SharedInput> input;
+  std::string inputProblem;
+  if (scenario) {
+    runOptions.scenario = "-";
+    input = platform::SharedInput::Create(*scenario, inputProblem);
+  }
   for (std::size_t slot = 0; slot < runs.size(); ++slot) {
     PortRun& run = runs[slot];
     run.started = std::chrono::system_clock::now();
@@ -77,8 +85,11 @@ void StartRuns(const Options& options, const std::vector<RunTarget>& targets, co
       run.report = ReportOfItsOwn(options, run, RunReport::Ending::Stopped, "");
       continue;
     }
-    std::string problem;
-    run.child = ChildProcess::Start(program, RunArguments(options, run.target, traces[slot], command), problem);
+    std::string problem = inputProblem;
+    if (!scenario || input) {
+      run.child = ChildProcess::Start(program, RunArguments(runOptions, run.target, traces[slot], command), problem,
+                                      input.get());
+    }
     if (!run.child) {
       run.report = ReportOfItsOwn(options, run, RunReport::Ending::NotStarted, "the run could not be started: " + problem);
     }
@@ -152,7 +163,7 @@ Json Reports(const Options& options, std::vector<PortRun>& runs) {
 }  // namespace
 
 int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
-                    std::FILE* out, std::FILE* err) {
+                    const std::optional<std::string>& scenario, std::FILE* out, std::FILE* err) {
   std::FILE* statusStream = options.json ? err : out;
   std::vector<std::string> labels;
   std::vector<PortRun> runs(targets.size());
@@ -161,7 +172,7 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
     labels.push_back(targets[port].Label());
   }
   PortBoard board(labels, {statusStream, WantsStyle(fileno(statusStream))}, {err, WantsStyle(fileno(err))});
-  StartRuns(options, targets, program, runs);
+  StartRuns(options, targets, program, scenario, runs);
   FollowRuns(runs, board);
   board.Finish();
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,10 @@
 namespace cli {
 
 // Shows their status on `out` (`err` with --json, when `out` carries the
-// reports), then a summary. Returns 0 when every port was set, 1 otherwise;
-// ends the program by the stop's signal when stopped.
+// reports), then a summary. The text of --simulate's scenario, read once, is
+// handed to every run. Returns 0 when every port was set, 1 otherwise; ends
+// the program by the stop's signal when stopped.
 int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& targets, const std::string& program,
-                    std::FILE* out = stdout, std::FILE* err = stderr);
+                    const std::optional<std::string>& scenario, std::FILE* out = stdout, std::FILE* err = stderr);
 
 }  // namespace cli

@@ -153,15 +153,7 @@ class CorvaneEmulator::Connection final : public platform::CommDevice, private p
   DWORD Take(BYTE* data, DWORD max) override {
     ++device_->lineLooks_;
     if (device_->Unplugged()) return 0;
-    auto& queue = device_->toHost_;
-    const platform::MonoTime now = Now();
-    DWORD n = 0;
-    while (n < max && n < queue.size() && queue[n].at <= now) {
-      data[n] = queue[n].value;
-      ++n;
-    }
-    queue.erase(queue.begin(), queue.begin() + n);
-    return n;
+    return device_->toHost_.Take(data, max, Now());
   }
 
   // Wakes for the next byte, or, as the kernel's hang-up wakes a waiting
@@ -170,10 +162,10 @@ class CorvaneEmulator::Connection final : public platform::CommDevice, private p
     ++device_->lineLooks_;
     const auto& queue = device_->toHost_;
     platform::MonoTime wake = until;
-    if (!queue.empty()) wake = std::min(wake, queue.front().at);
+    if (!queue.empty()) wake = std::min(wake, queue.NextAt());
     if (device_->unplugAt_) wake = std::min(wake, std::max(*device_->unplugAt_, Now()));
     platform::CurrentClock().SleepUntil(wake);
-    return !device_->Unplugged() && !queue.empty() && queue.front().at <= Now();
+    return !device_->Unplugged() && !queue.empty() && queue.NextAt() <= Now();
   }
 
   bool Failed() const override { return device_->Unplugged(); }
@@ -232,7 +224,7 @@ std::unique_ptr<platform::CommDevice> CorvaneEmulator::Open() {
   ++opens_;
   if (cardFor_ && !cardOutAt_ && *cardFor_ != kCardNeverRemoved) cardOutAt_ = now + *cardFor_;
   hostLineFreeAt_ = deviceLineFreeAt_ = now;
-  for (BYTE value : pendingAtOpen) toHost_.push_back({now, value});
+  toHost_.Push(now, platform::Nanos(0), pendingAtOpen);
   events_.push_back({LineEvent::Kind::Opened, now});
   return std::make_unique<Connection>(shared_from_this());
 }
@@ -291,7 +283,6 @@ void CorvaneEmulator::HostWrite(const BYTE* data, DWORD count, DWORD& written, b
   const platform::MonoTime start = std::max(Now(), hostLineFreeAt_);
   for (DWORD k = 0; k < count; ++k) {
     const platform::MonoTime arrival = start + byteTime() * (k + 1);
-    events_.push_back({LineEvent::Kind::ByteReceived, arrival, data[k]});
     // While the line is held in break nothing gets through.
     if (!breakOn_) DeviceReceives(data[k], arrival);
   }
@@ -396,14 +387,15 @@ void CorvaneEmulator::Send(Bytes reply, const ReplyRule* rule, platform::MonoTim
     delay = rule->delay;
     lastByteDelay = rule->lastByteDelay;
   }
-  platform::MonoTime at = std::max(from + delay, deviceLineFreeAt_);
-  for (std::size_t k = 0; k < reply.size(); ++k) {
-    at += byteTime();
-    if (k + 1 == reply.size()) at += lastByteDelay;
-    toHost_.push_back({at, reply[k]});
-    events_.push_back({LineEvent::Kind::ByteSent, at, reply[k]});
-  }
-  deviceLineFreeAt_ = at;
+  if (reply.empty()) return;
+  const platform::MonoTime start = std::max(from + delay, deviceLineFreeAt_);
+  // A byte-time apart; the last one later still by its own delay.
+  const BYTE last = reply.back();
+  reply.pop_back();
+  const std::size_t before = reply.size();
+  toHost_.Push(start + byteTime(), byteTime(), std::move(reply));
+  deviceLineFreeAt_ = start + byteTime() * static_cast<long long>(before + 1) + lastByteDelay;
+  toHost_.Push(deviceLineFreeAt_, byteTime(), {last});
 }
 
 }  // namespace emulator

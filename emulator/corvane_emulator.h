@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arrivals.h"
 #include "comm_device.h"
 
 namespace emulator {
@@ -71,9 +72,10 @@ struct DeviceSettings {
 };
 
 struct LineEvent {
-  enum class Kind { Opened, Closed, BreakOn, BreakOff, ByteReceived, ByteSent } kind;
+  // The bytes themselves are received() and what the host read: a log of
+  // each would cost a run with a reply of megabytes hundreds of them.
+  enum class Kind { Opened, Closed, BreakOn, BreakOff } kind;
   platform::MonoTime at;
-  BYTE value = 0;
 };
 
 class CorvaneEmulator final : public platform::CommEndpoint,
@@ -155,11 +157,6 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   void Break(bool on);
   void Close();
 
-  struct Queued {
-    platform::MonoTime at;
-    BYTE value;
-  };
-
   std::optional<platform::Millis> cardFor_;
   std::optional<platform::MonoTime> cardOutAt_;
   std::optional<OpenStep> failOpenAt_;
@@ -192,7 +189,7 @@ class CorvaneEmulator final : public platform::CommEndpoint,
   COMMTIMEOUTS timeouts_{};
   Phase phase_ = Phase::Idle;
   Bytes command_;
-  std::vector<Queued> toHost_;  // in arrival order
+  Arrivals toHost_;
   DeviceSettings settings_;
   Bytes received_;
   std::vector<LineEvent> events_;

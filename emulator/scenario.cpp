@@ -249,16 +249,18 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
   return std::nullopt;
 }
 
-std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  const std::string name = platform::QuotedName(path);
+std::optional<std::string> ReadScenarioFile(const std::string& path, std::string& text) {
+  const bool standardInput = path == "-";
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(standardInput ? stdin : std::fopen(path.c_str(), "rb"),
+                                                             standardInput ? [](std::FILE*) { return 0; } : &std::fclose);
+  const std::string name = standardInput ? "standard input" : platform::QuotedName(path);
   auto cannotRead = [&] { return "cannot read " + name + ": " + std::strerror(errno); };
   if (!file) return cannotRead();
   // Read whole, but never without end (a FIFO, /dev/zero).
-  std::string text;
+  text.clear();
   std::error_code noSize;  // a FIFO or a device: grown as it is read
-  const auto size = std::filesystem::file_size(path, noSize);
-  if (!noSize) text.reserve(std::min<std::uintmax_t>(size, kScenarioLimit + 1));
+  const auto size = standardInput ? 0 : std::filesystem::file_size(path, noSize);
+  if (!standardInput && !noSize) text.reserve(std::min<std::uintmax_t>(size, kScenarioLimit + 1));
   char chunk[65536];
   while (text.size() <= static_cast<std::size_t>(kScenarioLimit)) {
     const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
@@ -269,8 +271,21 @@ std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmul
   if (text.size() > static_cast<std::size_t>(kScenarioLimit)) {
     return name + ": larger than 16 MiB; a scenario is a few lines of JSON";
   }
-  if (auto problem = ApplyScenario(text, device)) return name + ": " + *problem;
   return std::nullopt;
+}
+
+std::optional<std::string> ApplyScenarioFrom(const std::string& path, const std::string& text,
+                                             CorvaneEmulator& device) {
+  if (auto problem = ApplyScenario(text, device)) {
+    return (path == "-" ? std::string("standard input") : platform::QuotedName(path)) + ": " + *problem;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> LoadScenarioFile(const std::string& path, CorvaneEmulator& device) {
+  std::string text;
+  if (auto problem = ReadScenarioFile(path, text)) return problem;
+  return ApplyScenarioFrom(path, text, device);
 }
 
 namespace {

@@ -103,11 +103,12 @@ TEST_F(CliTest, SixteenMebibyteScenariosOfAnyShapeStayUnderAHundredMegabytes) {
   struct Shape {
     const char* name;
     std::string head, piece, tail;
-    int exitCode;  // 2: refused; 1: accepted, and the port then refuses to open
+    int exitCode;  // 2: refused; 1: accepted, and the port then refuses to open or the interface to answer
   };
   for (const Shape& shape : {Shape{"deep", "", "[", "", 2}, Shape{"flat", "[1", ",1", "]", 2},
                              Shape{"long", R"({"open": "missing", "entry": ")", "00", "\"}", 1},
-                             Shape{"keys", "{", "\"card\": 0, ", "\"card\": 0}", 2}}) {
+                             Shape{"keys", "{", "\"card\": 0, ", "\"card\": 0}", 2},
+                             Shape{"played", R"({"entry": ")", "00", "\"}", 1}}) {
     write(shape.head, shape.piece, shape.tail);
     const std::string path = Path("shape.json").toStdString();
     const pid_t child = fork();
@@ -287,6 +288,20 @@ INSTANTIATE_TEST_SUITE_P(
                       JsonCase{"NotOpened", {"--device", "/nonexistent/ttyUSB9"}, "not opened", "open", QJsonValue(), 1,
                                "/nonexistent/ttyUSB9"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A scenario through a pipe serves every port: the command reads it once
+// and hands it to each run.
+TEST_F(CliTest, ScenarioThroughAPipeServesEveryPort) {
+  QProcess run;
+  run.start(CLI_PROGRAM, {"--mode", "corvane", "--json", "--simulate=/dev/stdin", "--port", "1", "--port", "2"});
+  run.write(R"({"version": [2, 3]})");
+  run.closeWriteChannel();
+  ASSERT_TRUE(run.waitForFinished(20000));
+  EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  const QJsonArray reports = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+  ASSERT_EQ(reports.size(), 2);
+  for (const QJsonValue report : reports) EXPECT_EQ(report.toObject()["firmware"].toString(), "2.3");
+}
 
 // A name with a newline stays on its message's one line, quoted.
 TEST_F(CliTest, NamesThatWouldSplitAMessageAreQuoted) {
@@ -912,7 +927,7 @@ TEST(CliAllTest, RunsEveryAdapterPluggedInAndReportsTheAbsent) {
   const auto targets = cli::TargetsOf(options, platform::ports::List());
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  EXPECT_EQ(cli::RunSeveralPorts(options, targets, CLI_PROGRAM, out, err), 1);
+  EXPECT_EQ(cli::RunSeveralPorts(options, targets, CLI_PROGRAM, std::nullopt, out, err), 1);
   std::rewind(out);
   QFile reportFile;
   ASSERT_TRUE(reportFile.open(out, QIODevice::ReadOnly));

@@ -1,5 +1,6 @@
 // Another program started by this one, its standard output on a pipe that
-// this one reads, its standard input and error this one's. Owned: a child
+// this one reads, its standard input and error this one's (or its input a
+// text shared by several). Owned: a child
 // still running when its owner goes is asked to stop and waited for, so none
 // is left behind.
 #pragma once
@@ -12,6 +13,24 @@
 
 namespace platform {
 
+// Text that several children read whole as their standard input, kept once
+// however many read it: in memory (Linux: a memfd), or in a temporary file
+// that goes with its last reader (Windows). Each child reads it from the start.
+class SharedInput {
+ public:
+  // Null, with `problem` said, when it cannot be made.
+  static std::unique_ptr<SharedInput> Create(const std::string& text, std::string& problem);
+  ~SharedInput();
+  SharedInput(const SharedInput&) = delete;
+  SharedInput& operator=(const SharedInput&) = delete;
+
+ private:
+  friend class ChildProcess;
+  struct Handles;
+  explicit SharedInput(std::unique_ptr<Handles> handles);
+  std::unique_ptr<Handles> handles_;
+};
+
 class ChildProcess {
  public:
   struct Exit {
@@ -19,10 +38,11 @@ class ChildProcess {
     int code = 0;           // its exit status, or the signal's number
   };
 
-  // Starts `program` with `arguments` (its own name not among them); null,
-  // with `problem` said, when it cannot be started.
+  // Starts `program` with `arguments` (its own name not among them), its
+  // standard input `input` when given; null, with `problem` said, when it
+  // cannot be started.
   static std::unique_ptr<ChildProcess> Start(const std::string& program, const std::vector<std::string>& arguments,
-                                             std::string& problem);
+                                             std::string& problem, const SharedInput* input = nullptr);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <string>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +16,34 @@
 extern char** environ;
 
 namespace platform {
+
+struct SharedInput::Handles {
+  int memory = -1;  // a memfd holding the text
+};
+
+SharedInput::SharedInput(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+
+SharedInput::~SharedInput() { ::close(handles_->memory); }
+
+std::unique_ptr<SharedInput> SharedInput::Create(const std::string& text, std::string& problem) {
+  auto handles = std::make_unique<Handles>();
+  handles->memory = ::memfd_create("usb-corvane-input", MFD_CLOEXEC);
+  for (std::size_t written = 0; handles->memory >= 0 && written < text.size();) {
+    const ssize_t n = ::write(handles->memory, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(handles->memory);
+      handles->memory = -1;
+      break;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (handles->memory < 0) {
+    problem = std::strerror(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<SharedInput>(new SharedInput(std::move(handles)));
+}
 
 struct ChildProcess::Handles {
   pid_t pid = -1;
@@ -34,12 +64,22 @@ ChildProcess::~ChildProcess() {
 }
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                                                  std::string& problem) {
+                                                  std::string& problem, const SharedInput* input) {
+  // Opened anew, so that this child reads from the start at its own pace.
+  int inputFd = -1;
+  if (input) {
+    inputFd = ::open(("/proc/self/fd/" + std::to_string(input->handles_->memory)).c_str(), O_RDONLY | O_CLOEXEC);
+    if (inputFd < 0) {
+      problem = std::strerror(errno);
+      return nullptr;
+    }
+  }
   int ends[2];
   // Close-on-exec, so that no other child holds this one's pipe open and its
   // end is seen when it ends.
   if (::pipe2(ends, O_CLOEXEC) != 0) {
     problem = std::strerror(errno);
+    if (inputFd >= 0) ::close(inputFd);
     return nullptr;
   }
   std::vector<char*> argv;
@@ -49,10 +89,12 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+  if (inputFd >= 0) posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
   auto handles = std::make_unique<Handles>();
   const int failed = ::posix_spawn(&handles->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(ends[1]);
+  if (inputFd >= 0) ::close(inputFd);
   if (failed != 0) {
     ::close(ends[0]);
     problem = std::strerror(failed);

@@ -30,6 +30,38 @@ std::string Quoted(const std::string& argument) {
 
 }  // namespace
 
+struct SharedInput::Handles {
+  std::string path;       // a temporary file, deleted once the last handle to it closes
+  HANDLE file = nullptr;  // this process's, written with the text
+};
+
+SharedInput::SharedInput(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+
+SharedInput::~SharedInput() { CloseHandle(handles_->file); }
+
+std::unique_ptr<SharedInput> SharedInput::Create(const std::string& text, std::string& problem) {
+  char folder[MAX_PATH + 1];
+  char path[MAX_PATH + 1];
+  if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "usc", 0, path) == 0) {
+    problem = WindowsErrorText(GetLastError());
+    return nullptr;
+  }
+  auto handles = std::make_unique<Handles>();
+  handles->path = path;
+  handles->file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  DWORD written = 0;
+  if (handles->file == INVALID_HANDLE_VALUE ||
+      !WriteFile(handles->file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
+    problem = WindowsErrorText(GetLastError());
+    if (handles->file != INVALID_HANDLE_VALUE) CloseHandle(handles->file);
+    DeleteFileA(path);
+    return nullptr;
+  }
+  return std::unique_ptr<SharedInput>(new SharedInput(std::move(handles)));
+}
+
 struct ChildProcess::Handles {
   HANDLE process = nullptr;
   HANDLE output = nullptr;
@@ -46,11 +78,24 @@ ChildProcess::~ChildProcess() {
 }
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                                                  std::string& problem) {
+                                                  std::string& problem, const SharedInput* input) {
+  // Opened anew, so that this child reads from the start at its own pace.
+  HANDLE inputFile = nullptr;
+  if (input) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    inputFile = CreateFileA(input->handles_->path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING, 0,
+                            nullptr);
+    if (inputFile == INVALID_HANDLE_VALUE) {
+      problem = WindowsErrorText(GetLastError());
+      return nullptr;
+    }
+  }
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
     problem = WindowsErrorText(GetLastError());
+    if (inputFile) CloseHandle(inputFile);
     return nullptr;
   }
   // Only the write end goes to the child, and only for the moment it starts.
@@ -63,7 +108,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = inputFile ? inputFile : GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION started{};
@@ -71,6 +116,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program, co
                                  &startup, &started);
   const DWORD error = GetLastError();
   CloseHandle(writeEnd);
+  if (inputFile) CloseHandle(inputFile);
   if (!ok) {
     CloseHandle(readEnd);
     problem = WindowsErrorText(error);
