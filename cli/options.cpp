@@ -142,4 +142,19 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
   return options;
 }
 
+std::vector<std::string> OptionArguments(const Options& options) {
+  std::vector<std::string> arguments = {"--mode=" + std::string(options.mode == "Corvane" ? "corvane" : "smartmouse"),
+                                        "--clock=" + options.clock,
+                                        std::string("--reset-delay=") + (options.resetDelay ? "on" : "off"),
+                                        "--tries=" + std::to_string(options.tries)};
+  for (const unsigned port : options.ports) arguments.push_back("--port=" + std::to_string(port));
+  for (const std::string& device : options.devices) arguments.push_back("--device=" + device);
+  if (options.all) arguments.push_back("--all");
+  if (options.simulate) arguments.push_back(options.scenario ? "--simulate=" + *options.scenario : "--simulate");
+  if (options.trace) arguments.push_back("--trace=" + *options.trace);
+  if (options.json) arguments.push_back("--json");
+  if (options.events) arguments.push_back(options.command ? "--events=" + *options.command : "--events");
+  return arguments;
+}
+
 }  // namespace cli

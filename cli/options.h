@@ -26,6 +26,8 @@ struct Options {
   // (--events=COMMAND, platform/process/command_watch.h).
   bool events = false;
   std::optional<std::string> command;
+
+  bool operator==(const Options&) const = default;
 };
 
 struct UsageError {
@@ -40,6 +42,10 @@ inline constexpr const char* kDeviceExample = "/dev/ttyUSB0";
 #endif
 
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv);
+// A configuration's options written back as the arguments ParseOptions reads
+// as them (the program's own name not among them): how a run is asked of
+// another usb-corvane.
+std::vector<std::string> OptionArguments(const Options& options);
 std::string HelpText();
 
 }  // namespace cli

@@ -30,6 +30,7 @@ std::vector<std::string> BoardLabels(const std::vector<std::string>& labels) {
 
 PortBoard::PortBoard(std::vector<std::string> labels, OutputStream out, OutputStream err)
     : labels_(std::move(labels)), shown_(labels_.size()), out_(out), err_(err) {
+  for (std::size_t slot = 0; slot < labels_.size(); ++slot) lines_.emplace_back(*this, slot);
   // A line scrolled out of the window, or one the terminal wraps, is out of
   // reach of the redraw: more ports than rows, or a terminal that does not
   // say its size (a serial console), get plain lines.
@@ -57,7 +58,7 @@ PortBoard::PortBoard(std::vector<std::string> labels, OutputStream out, OutputSt
 
 PortBoard::~PortBoard() { Finish(); }
 
-void PortBoard::Show(std::size_t slot, const StatusEvent& status) {
+void PortBoard::Show(std::size_t slot, const RunStatus& status) {
   if (finished_) return;
   const bool newText = status.text != shown_[slot].text;
   shown_[slot] = status;
@@ -66,7 +67,7 @@ void PortBoard::Show(std::size_t slot, const StatusEvent& status) {
   } else if (newText && !status.text.empty()) {
     const OutputStream& stream = status.failure ? err_ : out_;
     std::fprintf(stream.file, "%s: %s\n", labels_[slot].c_str(), status.text.c_str());
-    Flush(stream.file);
+    FlushKeepingError(stream.file, outputError_);
   }
 }
 
@@ -91,26 +92,22 @@ void PortBoard::Finish() {
 // The board's lines end with the cursor under the last one; a line is
 // reached by moving up to it and back.
 void PortBoard::Draw(std::size_t slot, bool withBar) {
-  const StatusEvent& status = shown_[slot];
+  const RunStatus& status = shown_[slot];
   const std::size_t up = labels_.size() - slot;
   const std::string lead = labels_[slot] + std::string(labelWidth_ - Columns(labels_[slot]) + 2, ' ');
   std::fprintf(out_.file, "\033[%zuA%s\033[%zuB\r", up,
                StatusLine(lead, status.color, status.text, status.position, withBar, columns_).c_str(), up);
-  Flush(out_.file);
+  FlushKeepingError(out_.file, outputError_);
 }
 
 void PortBoard::SayNow(std::size_t slot, const SayEvent& line) {
   if (line.error) {
     std::fprintf(err_.file, "usb-corvane: %s: %s\n", labels_[slot].c_str(), line.text.c_str());
-    Flush(err_.file);
+    FlushKeepingError(err_.file, outputError_);
   } else {
     std::fprintf(out_.file, "%s: %s\n", labels_[slot].c_str(), line.text.c_str());
-    Flush(out_.file);
+    FlushKeepingError(out_.file, outputError_);
   }
-}
-
-void PortBoard::Flush(std::FILE* file) {
-  if (std::fflush(file) != 0 && file == stdout && outputError_ == 0) outputError_ = errno;
 }
 
 }  // namespace cli

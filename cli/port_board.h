@@ -23,20 +23,35 @@ class PortBoard {
   PortBoard(const PortBoard&) = delete;
   PortBoard& operator=(const PortBoard&) = delete;
 
-  void Show(std::size_t slot, const StatusEvent& status);
-  void Say(std::size_t slot, const SayEvent& line);
+  // The line of the port in `slot`, as a run's output.
+  RunOutput& Line(std::size_t slot) { return lines_[slot]; }
   // Leaves the board as it stands, without progress bars, and says what was held.
   void Finish();
   // The first failed write to standard output (an errno), 0 when none.
   int OutputError() const { return outputError_; }
 
  private:
+  class BoardLine final : public RunOutput {
+   public:
+    BoardLine(PortBoard& board, std::size_t slot) : board_(board), slot_(slot) {}
+    void Show(const RunStatus& status) override { board_.Show(slot_, status); }
+    void Say(const std::string& text, bool error) override { board_.Say(slot_, {text, error}); }
+    void Finish() override {}  // the board's, once every run has ended
+    int OutputError() const override { return board_.OutputError(); }
+
+   private:
+    PortBoard& board_;
+    std::size_t slot_;
+  };
+
+  void Show(std::size_t slot, const RunStatus& status);
+  void Say(std::size_t slot, const SayEvent& line);
   void Draw(std::size_t slot, bool withBar);
   void SayNow(std::size_t slot, const SayEvent& line);
-  void Flush(std::FILE* file);
 
   std::vector<std::string> labels_;
-  std::vector<StatusEvent> shown_;
+  std::vector<RunStatus> shown_;
+  std::vector<BoardLine> lines_;
   std::vector<std::pair<std::size_t, SayEvent>> held_;
   OutputStream out_;
   OutputStream err_;

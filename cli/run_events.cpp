@@ -9,26 +9,13 @@ using Json = nlohmann::ordered_json;
 
 }  // namespace
 
-void EventOutput::SetText(const std::string& text) {
-  status_.text = text;
-  status_.failure = LastRunOutcome().ShowsFailure();
-  status_.step = LastRunOutcome().step;
-  SetPosition(status_.position);
-}
-
-void EventOutput::SetColor(TColor color) {
-  status_.color = color;
-  SetPosition(status_.position);
-}
-
-void EventOutput::SetPosition(int position) {
-  status_.position = position;
-  const auto& c = status_.color;
-  Write(Json{{"status", status_.text},
+void EventOutput::Show(const RunStatus& status) {
+  const auto& c = status.color;
+  Write(Json{{"status", status.text},
              {"color", {c.red, c.green, c.blue}},
-             {"position", position},
-             {"failure", status_.failure},
-             {"step", StepName(status_.step)}}
+             {"position", status.position},
+             {"failure", status.failure},
+             {"step", StepName(status.step)}}
             .dump());
 }
 

@@ -14,17 +14,11 @@
 
 #include "Usb_corvaneinterface.h"
 #include "run_report.h"
-#include "terminal_output.h"
+#include "run_output.h"
 
 namespace cli {
 
-struct StatusEvent {
-  std::string text;
-  TColor color;
-  int position = 0;
-  bool failure = false;  // the run's failure text, for standard error
-  TRunOutcome::Step step = TRunOutcome::Step::Opening;  // the step the run had reached
-};
+using StatusEvent = RunStatus;
 struct SayEvent {
   std::string text;
   bool error = false;
@@ -34,29 +28,22 @@ struct ReportEvent {
 };
 using RunEvent = std::variant<StatusEvent, SayEvent, ReportEvent>;
 
-// The run's side: the status and progress as events.
-class EventOutput final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
+// The run's side: its status line and lines as events, then its report.
+class EventOutput final : public RunOutput {
  public:
-  EventOutput(std::FILE* out, bool resetDelay) : out_(out), resetDelay_(resetDelay) {
-    status_.color = TerminalOutput::kButtonFace;
-  }
+  explicit EventOutput(std::FILE* out) : out_(out) {}
 
-  void SetText(const std::string& text) override;
-  void SetColor(TColor color) override;
-  TColor ButtonFace() const override { return TerminalOutput::kButtonFace; }
-  int Position() const override { return status_.position; }
-  void SetPosition(int position) override;
-  bool Ticked() const override { return resetDelay_; }
-
-  void Say(const std::string& text, bool error);
+  void Show(const RunStatus& status) override;
+  void Say(const std::string& text, bool error) override;
+  void Finish() override {}
+  // Nobody to tell but the command, whose end stops this run.
+  int OutputError() const override { return 0; }
   void Report(const RunReport& report);
 
  private:
   void Write(const std::string& line);
 
   std::FILE* out_;
-  bool resetDelay_;
-  StatusEvent status_;
 };
 
 // The reading side; nothing for a line that is no event.

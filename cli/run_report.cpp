@@ -43,6 +43,23 @@ std::string UtcText(std::chrono::system_clock::time_point when) {
   return text;
 }
 
+// The inverse of UtcText; nothing for another form.
+std::optional<std::chrono::system_clock::time_point> FromUtcText(const std::string& text) {
+  using namespace std::chrono;
+  int year = 0;
+  unsigned month = 0, day = 0;
+  int hours = 0, minutes = 0, seconds = 0, millis = 0;
+  char zone = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2d:%2d:%2d.%3d%c", &year, &month, &day, &hours, &minutes, &seconds,
+                  &millis, &zone) != 8 ||
+      zone != 'Z') {
+    return std::nullopt;
+  }
+  const year_month_day date{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+  if (!date.ok()) return std::nullopt;
+  return sys_days{date} + hours * 1h + minutes * 1min + seconds * 1s + millis * 1ms;
+}
+
 constexpr std::pair<Step, const char*> kStepNames[] = {
     {Step::Opening, "open"},  {Step::CardWait, "card wait"},     {Step::Entry, "entry"}, {Step::Version, "version"},
     {Step::Mode, "mode"},     {Step::ResetDelay, "reset delay"}, {Step::Final, "final"},
@@ -65,7 +82,7 @@ std::optional<Step> StepNamed(const std::string& name) {
 }
 
 Json RunReportObject(const RunReport& report) {
-  const bool set = report.ending == RunReport::Ending::Ran && report.outcome.result == Result::Succeeded;
+  const bool set = report.Set();
   const bool started = report.ending != RunReport::Ending::NotStarted;
   const Json port = {
       {"port", report.port ? Json(*report.port) : Json()},
@@ -82,6 +99,61 @@ Json RunReportObject(const RunReport& report) {
       {"ended", UtcText(report.ended)},
   };
   return port;
+}
+
+std::optional<RunReport> RunReportFrom(const Json& object) {
+  if (!object.is_object()) return std::nullopt;
+  const auto text = [&](const char* key) {
+    const auto found = object.find(key);
+    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
+  };
+  RunReport report;
+  if (const auto port = object.find("port"); port != object.end() && port->is_number_unsigned()) {
+    report.port = port->get<unsigned>();
+  }
+  report.device = text("device");
+  report.identity = text("identity");
+  report.mode = text("mode");
+  report.clock = text("clock");
+  report.resetDelay = object.value("reset_delay", true);
+  const std::string result = text("result");
+  const std::pair<const char*, Result> results[] = {{"set", Result::Succeeded},
+                                                    {"not opened", Result::PortNotOpened},
+                                                    {"card not removed", Result::CardNotRemoved},
+                                                    {"not acknowledged", Result::NotAcknowledged}};
+  const std::pair<const char*, RunReport::Ending> endings[] = {{"stopped", RunReport::Ending::Stopped},
+                                                               {"not started", RunReport::Ending::NotStarted},
+                                                               {"failed", RunReport::Ending::Died}};
+  bool known = false;
+  for (const auto& [name, value] : results) {
+    if (result != name) continue;
+    report.outcome.result = value;
+    known = true;
+  }
+  for (const auto& [name, value] : endings) {
+    if (result != name) continue;
+    report.ending = value;
+    known = true;
+  }
+  if (!known) return std::nullopt;
+  report.outcome.step = StepNamed(text("failed_step")).value_or(Step::Done);
+  report.outcome.firmware = text("firmware");
+  report.explanation = text("explanation");
+  const auto started = FromUtcText(text("started"));
+  const auto ended = FromUtcText(text("ended"));
+  if (!started || !ended) return std::nullopt;
+  report.started = *started;
+  report.ended = *ended;
+  return report;
+}
+
+std::string WhyNotSet(const RunReport& report, int tries) {
+  if (!report.explanation.empty()) return report.explanation;
+  if (std::string why = report.outcome.Explanation(); !why.empty()) return why;
+  if (report.ending == RunReport::Ending::Ran && report.outcome.result == Result::CardNotRemoved) {
+    return "the card was not taken out of the slot within " + std::to_string(tries) + " s (--tries).";
+  }
+  return "";
 }
 
 std::string RunReportsAsJson(const RunReport& report) { return Json::array({RunReportObject(report)}).dump(2) + "\n"; }

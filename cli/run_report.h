@@ -24,6 +24,8 @@ struct RunReport {
   enum class Ending { Ran, Stopped, NotStarted, Died } ending = Ending::Ran;
   std::chrono::system_clock::time_point started, ended;
   std::string explanation;  // said instead of the outcome's, for a port never run
+
+  bool Set() const { return ending == Ending::Ran && outcome.result == TRunOutcome::Result::Succeeded; }
 };
 
 // "[{...}]\n": port, device, identity, mode, clock, reset_delay, result ("set",
@@ -34,6 +36,16 @@ struct RunReport {
 std::string RunReportsAsJson(const RunReport& report);
 // The one object, for an array of several ports' reports.
 nlohmann::ordered_json RunReportObject(const RunReport& report);
+
+// The report that RunReportObject gave, read back (the command that runs
+// several reads its runs' so); nothing for an object that is none. Its
+// explanation is the one the object says.
+std::optional<RunReport> RunReportFrom(const nlohmann::ordered_json& object);
+
+// Why the port was not set, in one sentence, the same for one port or
+// several: the report's explanation, else the outcome's, else, for a card
+// left in the slot, how long it was waited for. Empty when none applies.
+std::string WhyNotSet(const RunReport& report, int tries);
 
 // A step as the report names it ("card wait"), and back; null and nothing
 // for Done.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <set>
 
 namespace cli {
@@ -78,21 +79,22 @@ std::vector<std::string> TraceFilesFor(const std::string& trace, const std::vect
 
 std::vector<std::string> RunArguments(const Options& options, const RunTarget& target, const std::string& traceFile,
                                       const std::string& command) {
-  std::vector<std::string> arguments = {command.empty() ? "--events" : "--events=" + command,
-                                        "--mode=" + std::string(options.mode == "Corvane" ? "corvane" : "smartmouse"),
-                                        "--clock=" + options.clock,
-                                        std::string("--reset-delay=") + (options.resetDelay ? "on" : "off"),
-                                        "--tries=" + std::to_string(options.tries)};
-  if (options.simulate) arguments.push_back(options.scenario ? "--simulate=" + *options.scenario : "--simulate");
+  Options run = options;
+  run.ports.clear();
+  run.devices.clear();
+  run.all = false;
+  run.json = false;
   // A path from --all is the adapter as it is plugged in now; the run need
   // not number it again.
   if (!target.device.empty()) {
-    arguments.push_back("--device=" + target.device);
+    run.devices.push_back(target.device);
   } else if (target.port) {
-    arguments.push_back("--port=" + std::to_string(*target.port));
+    run.ports.push_back(*target.port);
   }
-  if (!traceFile.empty()) arguments.push_back("--trace=" + traceFile);
-  return arguments;
+  run.trace = traceFile.empty() ? std::nullopt : std::optional<std::string>(traceFile);
+  run.events = true;
+  run.command = command.empty() ? std::nullopt : std::optional<std::string>(command);
+  return OptionArguments(run);
 }
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 #include "several_runs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <memory>
@@ -28,7 +29,7 @@ struct PortRun {
   RunTarget target;
   std::unique_ptr<ChildProcess> child;
   std::string pending;  // what it wrote after its last whole line
-  std::optional<Json> report;
+  std::optional<RunReport> report;
   TRunOutcome::Step lastStep = TRunOutcome::Step::Opening;  // as its status last said
   std::optional<ChildProcess::Exit> exit;
   std::chrono::system_clock::time_point started;
@@ -36,25 +37,26 @@ struct PortRun {
 
 // The report of a port whose run said none: never started, not plugged in,
 // or ended without one.
-Json ReportOfItsOwn(const Options& options, const PortRun& run, RunReport::Ending ending,
-                    const std::string& explanation) {
+RunReport ReportOfItsOwn(const Options& options, const PortRun& run, RunReport::Ending ending,
+                         const std::string& explanation) {
   RunReport report{run.target.port, run.target.device, run.target.identity, options.mode, options.clock,
                    options.resetDelay, {}, ending, run.started, std::chrono::system_clock::now(), explanation};
   report.outcome.result = TRunOutcome::Result::PortNotOpened;
   report.outcome.step = run.lastStep;
-  return RunReportObject(report);
+  return report;
 }
 
 std::string EndWithoutReport(const ChildProcess::Exit& exit) {
-  return exit.bySignal ? std::string("the run ended by ") + SignalName(exit.code)
+  return exit.bySignal ? "the run ended by " + SignalName(exit.code)
                        : "the run ended with status " + std::to_string(exit.code) + " without saying its outcome";
 }
 
 // "port 2: not acknowledged (step: mode); why"
-std::string NotSetLine(const std::string& label, const Json& report) {
-  std::string line = label + ": " + report.value("result", "");
-  if (report["failed_step"].is_string()) line += " (step: " + report["failed_step"].get<std::string>() + ")";
-  if (report["explanation"].is_string()) line += "; " + report["explanation"].get<std::string>();
+std::string NotSetLine(const std::string& label, const RunReport& report, int tries) {
+  const Json object = RunReportObject(report);
+  std::string line = label + ": " + object["result"].get<std::string>();
+  if (object["failed_step"].is_string()) line += " (step: " + object["failed_step"].get<std::string>() + ")";
+  if (const std::string why = WhyNotSet(report, tries); !why.empty()) line += "; " + why;
   return line;
 }
 
@@ -98,7 +100,7 @@ void StartRuns(const Options& options, const std::vector<RunTarget>& targets, co
 
 // Takes what the run has written, line by line, and its end once its output
 // closes.
-void ReadRun(PortRun& run, std::size_t slot, PortBoard& board) {
+void ReadRun(PortRun& run, RunOutput& line) {
   char buffer[4096];
   ChildProcess::Output output;
   while ((output = run.child->ReadAvailable(buffer, sizeof buffer)).count > 0) {
@@ -108,10 +110,10 @@ void ReadRun(PortRun& run, std::size_t slot, PortBoard& board) {
       if (!event) continue;
       if (const auto* status = std::get_if<StatusEvent>(&*event)) {
         run.lastStep = status->step;
-        board.Show(slot, *status);
+        line.Show(*status);
       }
-      if (const auto* say = std::get_if<SayEvent>(&*event)) board.Say(slot, *say);
-      if (const auto* report = std::get_if<ReportEvent>(&*event)) run.report = report->object;
+      if (const auto* say = std::get_if<SayEvent>(&*event)) line.Say(say->text, say->error);
+      if (const auto* report = std::get_if<ReportEvent>(&*event)) run.report = RunReportFrom(report->object);
     }
   }
   if (output.closed) run.exit = run.child->Wait();
@@ -129,7 +131,7 @@ void FollowRuns(std::vector<PortRun>& runs, PortBoard& board) {
     if (running.empty()) return;
     platform::WaitForOutput(running, kStopLookEvery);
     for (std::size_t slot = 0; slot < runs.size(); ++slot) {
-      if (runs[slot].child && !runs[slot].exit) ReadRun(runs[slot], slot, board);
+      if (runs[slot].child && !runs[slot].exit) ReadRun(runs[slot], board.Line(slot));
     }
     // A Ctrl-C on the terminal reaches every run already; a termination sent
     // to this process alone is passed on.
@@ -144,8 +146,8 @@ void FollowRuns(std::vector<PortRun>& runs, PortBoard& board) {
 
 // Every port's report, in the order given, with what this process knows of
 // the port from --all or --port.
-Json Reports(const Options& options, std::vector<PortRun>& runs) {
-  Json reports = Json::array();
+std::vector<RunReport> Reports(const Options& options, std::vector<PortRun>& runs) {
+  std::vector<RunReport> reports;
   for (PortRun& run : runs) {
     // Ended without its report: stopped with the rest, or died.
     if (!run.report) {
@@ -153,8 +155,8 @@ Json Reports(const Options& options, std::vector<PortRun>& runs) {
       run.report = ReportOfItsOwn(options, run, stopped ? RunReport::Ending::Stopped : RunReport::Ending::Died,
                                   EndWithoutReport(*run.exit));
     }
-    if (run.target.port) (*run.report)["port"] = *run.target.port;
-    if (!run.target.identity.empty()) (*run.report)["identity"] = run.target.identity;
+    if (run.target.port) run.report->port = run.target.port;
+    if (!run.target.identity.empty()) run.report->identity = run.target.identity;
     reports.push_back(*run.report);
   }
   return reports;
@@ -167,19 +169,21 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
   std::FILE* statusStream = options.json ? err : out;
   std::vector<std::string> labels;
   std::vector<PortRun> runs(targets.size());
-  for (std::size_t port = 0; port < targets.size(); ++port) {
-    runs[port].target = targets[port];
-    labels.push_back(targets[port].Label());
+  for (std::size_t slot = 0; slot < targets.size(); ++slot) {
+    runs[slot].target = targets[slot];
+    labels.push_back(targets[slot].Label());
   }
   PortBoard board(labels, {statusStream, WantsStyle(fileno(statusStream))}, {err, WantsStyle(fileno(err))});
   StartRuns(options, targets, program, scenario, runs);
   FollowRuns(runs, board);
   board.Finish();
 
-  const Json reports = Reports(options, runs);
+  const std::vector<RunReport> reports = Reports(options, runs);
   int reportError = 0;  // a report that could not be written fails the command
   if (options.json) {
-    std::fputs((reports.dump(2) + "\n").c_str(), out);
+    Json objects = Json::array();
+    for (const RunReport& report : reports) objects.push_back(RunReportObject(report));
+    std::fputs((objects.dump(2) + "\n").c_str(), out);
     if (std::fflush(out) != 0) reportError = errno;
   }
   if (platform::StopRequested()) {
@@ -188,12 +192,12 @@ int RunSeveralPorts(const Options& options, const std::vector<RunTarget>& target
                  SignalName(signal).c_str());
     return ExitBySignal(signal);
   }
-  std::size_t set = 0;
-  for (const Json& report : reports) set += report["result"] == "set" ? 1 : 0;
+  const auto set = static_cast<std::size_t>(
+      std::count_if(reports.begin(), reports.end(), [](const RunReport& report) { return report.Set(); }));
   std::fprintf(statusStream, "%zu of %zu ports set.\n", set, reports.size());
-  for (std::size_t port = 0; port < reports.size(); ++port) {
-    if (reports[port]["result"] != "set") {
-      std::fprintf(err, "usb-corvane: %s\n", NotSetLine(labels[port], reports[port]).c_str());
+  for (std::size_t slot = 0; slot < reports.size(); ++slot) {
+    if (!reports[slot].Set()) {
+      std::fprintf(err, "usb-corvane: %s\n", NotSetLine(labels[slot], reports[slot], options.tries).c_str());
     }
   }
   const int status =

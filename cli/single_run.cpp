@@ -23,44 +23,6 @@ namespace {
 
 constexpr unsigned kMappedPort = 1;  // the number a --device or --simulate run uses
 
-// Where the run's status and messages go: the terminal's lines, or events.
-class RunOutput {
- public:
-  RunOutput(const Options& options, std::FILE* statusStream) {
-    if (options.events) {
-      events_.emplace(stdout, options.resetDelay);
-    } else {
-      terminal_.emplace(OutputStream{statusStream, WantsStyle(fileno(statusStream))},
-                        OutputStream{stderr, WantsStyle(fileno(stderr))}, options.resetDelay);
-    }
-    statusStream_ = statusStream;
-  }
-  TStatusControl& Status() { return events_ ? static_cast<TStatusControl&>(*events_) : *terminal_; }
-  TProgressBar& Progress() { return events_ ? static_cast<TProgressBar&>(*events_) : *terminal_; }
-  TResetDelayFlag& Flag() { return events_ ? static_cast<TResetDelayFlag&>(*events_) : *terminal_; }
-  void Finish() {
-    if (terminal_) terminal_->Finish();
-  }
-  // A line of its own, prefixed when it goes to standard error.
-  void Say(const std::string& text, bool error) {
-    if (events_) {
-      events_->Say(text, error);
-    } else if (error) {
-      std::fprintf(stderr, "usb-corvane: %s\n", text.c_str());
-    } else {
-      std::fprintf(statusStream_, "%s\n", text.c_str());
-    }
-  }
-  bool Events() const { return events_.has_value(); }
-  void Report(const RunReport& report) { events_->Report(report); }
-  int OutputError() const { return terminal_ ? terminal_->OutputError() : 0; }
-
- private:
-  std::optional<TerminalOutput> terminal_;
-  std::optional<EventOutput> events_;
-  std::FILE* statusStream_ = stdout;
-};
-
 }  // namespace
 
 int RunOnePort(const Options& options, const RunTarget& target) {
@@ -90,64 +52,68 @@ int RunOnePort(const Options& options, const RunTarget& target) {
   // With --json, standard output is the report alone; the status lines go
   // where the messages go.
   std::FILE* statusStream = options.json ? stderr : stdout;
-  RunOutput output(options, statusStream);
+  EventOutput* events = nullptr;
+  std::unique_ptr<RunOutput> output;
+  if (options.events) {
+    output = std::make_unique<EventOutput>(stdout);
+    events = static_cast<EventOutput*>(output.get());
+  } else {
+    output = std::make_unique<TerminalOutput>(OutputStream{statusStream, WantsStyle(fileno(statusStream))},
+                                              OutputStream{stderr, WantsStyle(fileno(stderr))});
+  }
+  StatusTracker status(*output, options.resetDelay);
   RunReport report{target.port, {}, target.identity, options.mode, options.clock, options.resetDelay, {}, RunReport::Ending::Ran,
                    {}, {}, {}};
   // Looked up only for the report: for a port number it reads the machine's
   // adapters and the stored numbers, which the open does again.
-  if (const auto entry = options.json || output.Events() ? platform::ports::Describe(port) : std::nullopt) {
+  if (const auto entry = options.json || events ? platform::ports::Describe(port) : std::nullopt) {
     report.device = entry->device;
     if (report.identity.empty()) report.identity = entry->identity;
   }
   if (!target.device.empty()) report.device = target.device;  // the device named, simulated or not
   report.started = std::chrono::system_clock::now();
-  RunWindow = {&output.Progress(), &output.Flag()};
+  RunWindow = {&status, &status};
   bool done = false;
   bool stopped = false;
   try {
     platform::ThrowIfStopRequested();
-    done = SetInterfaceMode(options.mode, options.clock, options.tries, port, output.Status());
+    done = SetInterfaceMode(options.mode, options.clock, options.tries, port, status);
   } catch (const platform::RunStopped&) {
     stopped = true;  // the run has unwound: break cleared, settings restored, port released
   }
-  output.Finish();
+  output->Finish();
   RunWindow = {};
   // A trace that could not be written is a lost log, not a failed run.
-  if (trace && !trace->Problem().empty()) output.Say(trace->Problem(), true);
+  if (trace && !trace->Problem().empty()) output->Say(trace->Problem(), true);
   trace.reset();
   report.ended = std::chrono::system_clock::now();
   report.outcome = LastRunOutcome();
   if (stopped) report.ending = RunReport::Ending::Stopped;
   int reportError = 0;  // a report that could not be written fails the command
-  if (output.Events()) {
-    output.Report(report);
+  if (events) {
+    events->Report(report);
   } else if (options.json) {
     std::fputs(RunReportsAsJson(report).c_str(), stdout);
     if (std::fflush(stdout) != 0) reportError = errno;
   }
   if (stopped) {
     const int signal = platform::StopReason();
-    if (!output.Events()) {
+    if (!events) {
       std::fprintf(stderr, "usb-corvane: interrupted by %s; the break was cleared and the port released.\n",
                    SignalName(signal).c_str());
     }
     return ExitBySignal(signal);
   }
 
-  const TRunOutcome& outcome = LastRunOutcome();
-  // Why the port did not open, or that the device went away mid-run; the
-  // usb-corvane that runs several says it with the port's outcome.
-  if (!output.Events()) {
-    if (const std::string why = outcome.Explanation(); !why.empty()) output.Say(why, true);
-    if (outcome.result == TRunOutcome::Result::CardNotRemoved) {
-      output.Say("the card was not taken out of the slot within " + std::to_string(options.tries) + " s (--tries).",
-                 true);
-    }
+  // Why it was not set; the usb-corvane that runs several says it with the
+  // port's outcome.
+  if (!events) {
+    if (const std::string why = WhyNotSet(report, options.tries); !why.empty()) output->Say(why, true);
   }
-  if (simulated) output.Say(emulator::DescribeDevice(*simulated), false);
-  const int outputError = output.OutputError() != 0 ? output.OutputError() : reportError;
-  if (const int status = command_line::FinishStandardOutput("usb-corvane", outputError); status != 0) {
-    return status;
+  if (simulated) output->Say(emulator::DescribeDevice(*simulated), false);
+  const int outputError = output->OutputError() != 0 ? output->OutputError() : reportError;
+  if (const int exitStatus = command_line::FinishStandardOutput("usb-corvane", outputError); exitStatus != 0) {
+    return exitStatus;
   }
   return done ? 0 : 1;
 }

@@ -60,51 +60,53 @@ bool WantsStyle(int fd) {
   return TerminalTakesStyle(fd);
 }
 
-TerminalOutput::TerminalOutput(OutputStream out, OutputStream err, bool resetDelay)
-    : out_(out), err_(err), resetDelay_(resetDelay) {}
+void FlushKeepingError(std::FILE* file, int& error) {
+  if (std::fflush(file) != 0 && file == stdout && error == 0) error = errno;
+}
 
 TerminalOutput::~TerminalOutput() { Finish(); }
 
-void TerminalOutput::SetText(const std::string& text) {
-  Finish();
-  text_ = text;
-  line_ = LastRunOutcome().ShowsFailure() ? &err_ : &out_;
+void TerminalOutput::Show(const RunStatus& status) {
+  if (status.text == status_.text) {
+    status_ = status;
+    if (lineOpen_) Draw(true);
+    return;
+  }
+  Finish();  // the line before, as it stood
+  status_ = status;
+  line_ = status.failure ? &err_ : &out_;
   if (line_->styled) {
     columns_ = TerminalSizeOf(fileno(line_->file)).columns;
     lineOpen_ = true;
     Draw(true);
   } else {
-    std::fprintf(line_->file, "%s\n", text.c_str());
-    Flush(line_->file);
+    std::fprintf(line_->file, "%s\n", status.text.c_str());
+    FlushKeepingError(line_->file, outputError_);
   }
 }
 
-void TerminalOutput::SetColor(TColor color) {
-  color_ = color;
-  if (lineOpen_) Draw(true);
-}
-
-void TerminalOutput::SetPosition(int position) {
-  position_ = position;
-  if (lineOpen_) Draw(true);
+void TerminalOutput::Say(const std::string& text, bool error) {
+  if (error) {
+    std::fprintf(err_.file, "usb-corvane: %s\n", text.c_str());
+    FlushKeepingError(err_.file, outputError_);
+  } else {
+    std::fprintf(out_.file, "%s\n", text.c_str());
+    FlushKeepingError(out_.file, outputError_);
+  }
 }
 
 void TerminalOutput::Draw(bool withBar) {
-  std::fputs(StatusLine("", color_, text_, position_, withBar, columns_).c_str(), line_->file);
-  Flush(line_->file);
+  std::fputs(StatusLine("", status_.color, status_.text, status_.position, withBar, columns_).c_str(), line_->file);
+  FlushKeepingError(line_->file, outputError_);
 }
 
 void TerminalOutput::Finish() {
   if (lineOpen_) {
     Draw(false);
     std::fputc('\n', line_->file);
-    Flush(line_->file);
+    FlushKeepingError(line_->file, outputError_);
   }
   lineOpen_ = false;
-}
-
-void TerminalOutput::Flush(std::FILE* file) {
-  if (std::fflush(file) != 0 && file == out_.file && outputError_ == 0) outputError_ = errno;
 }
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Usb_corvaneinterface.h"
+#include "run_output.h"
 
 namespace cli {
 
@@ -51,41 +52,28 @@ struct OutputStream {
   bool styled;
 };
 
-class TerminalOutput final : public TStatusControl, public TProgressBar, public TResetDelayFlag {
+class TerminalOutput final : public RunOutput {
  public:
-  TerminalOutput(OutputStream out, OutputStream err, bool resetDelay);
-  ~TerminalOutput();
+  TerminalOutput(OutputStream out, OutputStream err) : out_(out), err_(err) {}
+  ~TerminalOutput() override;
   TerminalOutput(const TerminalOutput&) = delete;
   TerminalOutput& operator=(const TerminalOutput&) = delete;
 
-  void SetText(const std::string& text) override;
-  void SetColor(TColor color) override;
-  TColor ButtonFace() const override { return kButtonFace; }
-  int Position() const override { return position_; }
-  void SetPosition(int position) override;
-  bool Ticked() const override { return resetDelay_; }
-
-  // Ends the line being drawn, without its progress bar.
-  void Finish();
-  const std::string& text() const { return text_; }
-  // The first failed write to standard output (an errno), 0 when none.
-  int OutputError() const { return outputError_; }
-
-  static constexpr TColor kButtonFace{212, 208, 200};
+  void Show(const RunStatus& status) override;
+  // Prefixed with the program's name when it goes to standard error.
+  void Say(const std::string& text, bool error) override;
+  void Finish() override;
+  int OutputError() const override { return outputError_; }
 
  private:
   void Draw(bool withBar);
-  void Flush(std::FILE* file);
 
   OutputStream out_;
   OutputStream err_;
   OutputStream* line_ = nullptr;  // where the current status goes
   int columns_ = 0;               // of that terminal, 0 when it does not say
-  bool resetDelay_;
   bool lineOpen_ = false;
-  std::string text_;
-  TColor color_ = kButtonFace;
-  int position_ = 0;
+  RunStatus status_;
   int outputError_ = 0;
 };
 

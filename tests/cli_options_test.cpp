@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "port_listing.h"
+#include "run_report.h"
 #include "run_targets.h"
 #include "adapter_quirks.h"
 #include "scenario.h"
@@ -273,6 +274,58 @@ TEST(TraceFilesTest, NoTwoPortsShareAFile) {
       {"/tmp/a.b/trace", {{2u, "", "", false}}, {"/tmp/a.b/trace-2"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cli::TraceFilesFor(c.trace, c.targets), c.files) << c.trace;
+}
+
+// What a command writes for its runs is read back as itself.
+TEST(CliOptionsTest, WrittenBackAsArgumentsTheyReadTheSame) {
+  const std::vector<std::vector<const char*>> commands = {
+      {"--mode", "corvane", "--port", "3"},
+      {"--mode", "smartmouse", "--clock", "6.00", "--reset-delay", "off", "--tries", "0", "--device", "/dev/a b",
+       "--device", "--x", "--port", "2", "--json", "--trace", "t=1.log"},
+      {"--mode", "corvane", "--all", "--simulate"},
+      {"--mode", "corvane", "--simulate=-", "--events=412"},
+  };
+  for (const auto& command : commands) {
+    const auto options = std::get<cli::Options>(Parse(command));
+    const std::vector<std::string> written = cli::OptionArguments(options);
+    std::vector<const char*> again;
+    for (const std::string& argument : written) again.push_back(argument.c_str());
+    const auto reread = Parse(again);
+    ASSERT_TRUE(std::holds_alternative<cli::Options>(reread)) << std::get<cli::UsageError>(reread).message;
+    EXPECT_TRUE(std::get<cli::Options>(reread) == options) << command.front() << " " << command[1];
+  }
+}
+
+// The command that runs several reads each run's report back as it was.
+TEST(RunReportTest, ReadsBackWhatItWrote) {
+  using Ending = cli::RunReport::Ending;
+  using Result = TRunOutcome::Result;
+  using Step = TRunOutcome::Step;
+  const auto at = std::chrono::sys_days{std::chrono::year{2026} / 12 / 11} + std::chrono::milliseconds(45296789);
+  const struct {
+    Ending ending;
+    Result result;
+    Step step;
+    const char* explanation;
+  } cases[] = {{Ending::Ran, Result::Succeeded, Step::Done, ""},
+               {Ending::Ran, Result::NotAcknowledged, Step::Mode, "why"},
+               {Ending::Ran, Result::CardNotRemoved, Step::CardWait, ""},
+               {Ending::Stopped, Result::None, Step::Entry, ""},
+               {Ending::NotStarted, Result::PortNotOpened, Step::Opening, "the run could not be started: EAGAIN"},
+               {Ending::Died, Result::PortNotOpened, Step::Version, "the run ended by SIGKILL"}};
+  for (const auto& c : cases) {
+    cli::RunReport report{3u, "/dev/ttyUSB0", "FTDI A1", "SmartMouse", "6.00", false, {}, c.ending, at, at,
+                          c.explanation};
+    report.outcome.result = c.result;
+    report.outcome.step = c.step;
+    report.outcome.firmware = "1.5";
+    const auto object = cli::RunReportObject(report);
+    const auto read = cli::RunReportFrom(object);
+    ASSERT_TRUE(read.has_value()) << object.dump();
+    EXPECT_EQ(cli::RunReportObject(*read), object);
+    EXPECT_EQ(read->Set(), c.result == Result::Succeeded);
+  }
+  EXPECT_FALSE(cli::RunReportFrom(nlohmann::ordered_json{{"result", "maybe"}}).has_value());
 }
 
 }  // namespace
