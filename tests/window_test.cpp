@@ -379,6 +379,25 @@ TEST_P(QuitSignalTest, ClosesTheWindowTheNormalWay) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT));
 
+// Under nohup the hang-up stays ignored: the window stays until it is closed.
+TEST_F(WindowTest, HangUpIgnoredAtTheStartStaysIgnored) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  struct sigaction ignore {}, before{}, after{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGHUP, &ignore, &before);
+  bool stayed = false;
+  QTimer::singleShot(0, [&] {
+    ::raise(SIGHUP);
+    QCoreApplication::processEvents();  // where a handler's close would come
+    stayed = Form1 != nullptr && Form1->isVisible();
+    if (Form1 != nullptr) Form1->close();
+  });
+  EXPECT_EQ(RunProgram(*app), 0);
+  EXPECT_TRUE(stayed);
+  sigaction(SIGHUP, &before, &after);
+  EXPECT_EQ(after.sa_handler, SIG_IGN);
+}
+
 // Qt's own options, with one dash or two, with their values, are left to
 // QApplication; the window's options and what follows "--" stay.
 TEST(ToolkitOptionsTest, AreLeftToQt) {
