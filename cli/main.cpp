@@ -98,7 +98,9 @@ int main(int argc, char** argv) {
   if (options.simulate && options.scenario) {
     scenario.emplace();
     auto problem = emulator::ReadScenarioFile(*options.scenario, *scenario);
-    if (!problem) problem = emulator::ApplyScenarioFrom(*options.scenario, *scenario, *emulator::CorvaneEmulator::Create());
+    if (!problem) {
+      problem = emulator::ApplyScenarioFrom(*options.scenario, *scenario, *emulator::CorvaneEmulator::Create());
+    }
     if (problem) return UsageFailure("--simulate: " + *problem);
   }
   const std::string program = platform::OwnProgramPath();

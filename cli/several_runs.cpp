@@ -93,7 +93,8 @@ void StartRuns(const Options& options, const std::vector<RunTarget>& targets, co
                                       input.get());
     }
     if (!run.child) {
-      run.report = ReportOfItsOwn(options, run, RunReport::Ending::NotStarted, "the run could not be started: " + problem);
+      run.report =
+          ReportOfItsOwn(options, run, RunReport::Ending::NotStarted, "the run could not be started: " + problem);
     }
   }
 }

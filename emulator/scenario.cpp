@@ -251,8 +251,9 @@ std::optional<std::string> ApplyScenario(const std::string& json, CorvaneEmulato
 
 std::optional<std::string> ReadScenarioFile(const std::string& path, std::string& text) {
   const bool standardInput = path == "-";
+  const auto keepOpen = [](std::FILE*) { return 0; };  // standard input stays the program's
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(standardInput ? stdin : std::fopen(path.c_str(), "rb"),
-                                                             standardInput ? [](std::FILE*) { return 0; } : &std::fclose);
+                                                             standardInput ? +keepOpen : &std::fclose);
   const std::string name = standardInput ? "standard input" : platform::QuotedName(path);
   auto cannotRead = [&] { return "cannot read " + name + ": " + std::strerror(errno); };
   if (!file) return cannotRead();

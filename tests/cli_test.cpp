@@ -790,14 +790,17 @@ TEST_F(CliTest, KilledCommandLeavesNoRunBehind) {
   std::string status;
   for (auto* pty : {&first, &second}) ASSERT_TRUE(ErrorUntil(run, status, pty->slavePath() + ": Wait Setting"));
   std::vector<int> ends;  // a pidfd of each run: readable once it has ended
-  for (const pid_t pid : ProcessesNaming(dir.path(), "--events")) ends.push_back(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  for (const pid_t pid : ProcessesNaming(dir.path(), "--events")) {
+    ends.push_back(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  }
   ASSERT_EQ(ends.size(), 2u);
   ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   for (const int end : ends) {
     ASSERT_GE(end, 0);
     pollfd ended{end, POLLIN, 0};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     EXPECT_EQ(::poll(&ended, 1, static_cast<int>(std::max<long long>(left.count(), 0))), 1);
     ::close(end);
   }
