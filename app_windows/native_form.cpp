@@ -68,6 +68,24 @@ void SelectItem(HWND combo, int index) {
   }
 }
 
+// Where the window stands when it is neither minimised nor maximised, in
+// screen coordinates: a minimised window's own rectangle is -32000, -32000.
+// Windows keeps the normal place in workspace coordinates, which are off by
+// a taskbar at the top or the left.
+POINT NormalPlace(HWND window) {
+  RECT now{};
+  GetWindowRect(window, &now);
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!GetWindowPlacement(window, &placement)) return {now.left, now.top};
+  const RECT& normal = placement.rcNormalPosition;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromRect(&normal, MONITOR_DEFAULTTONEAREST), &monitor)) return {normal.left, normal.top};
+  return {normal.left + monitor.rcWork.left - monitor.rcMonitor.left,
+          normal.top + monitor.rcWork.top - monitor.rcMonitor.top};
+}
+
 // Adds a monitor's work area (the screen without the taskbar) to the list.
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
   MONITORINFO info{};
@@ -248,10 +266,9 @@ bool TNativeForm::ApplyStoredSettings() {
 // waits for the run's end. The choices are saved, a failed save said.
 void TNativeForm::CloseQuery() {
   if (!logic_.MayClose()) return;
-  RECT window{};
-  GetWindowRect(dialog_, &window);
+  const POINT place = NormalPlace(dialog_);
   try {
-    window_core::SaveSettings({PortIndex(), window.left, window.top, FrequencyIndex(), Ticked()});
+    window_core::SaveSettings({PortIndex(), place.x, place.y, FrequencyIndex(), Ticked()});
   } catch (const std::exception& error) {
     std::string message = error.what();
     if (!message.empty() && message.back() != '.') message += '.';
