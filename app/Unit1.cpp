@@ -263,10 +263,10 @@ int RunProgram(QApplication& application, const WindowOptions& options) {
     form = std::make_unique<TForm1>();
   } catch (const std::exception& error) {
     ShowErrorMessage(QString::fromStdString(error.what()));
-    return 0;
+    return 1;
   } catch (...) {
     ShowErrorMessage(QString());
-    return 0;
+    return 1;
   }
   Form1 = form.get();
   TQuitOnSignals quitOnSignals([&form] { form->close(); });

@@ -51,7 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   InitCommonControlsEx(&controls);
 
   TNativeForm form;
-  if (!form.Create(instance)) return 0;
+  if (!form.Create(instance)) return 1;  // said in the error box
   TWin32Pump pump(form.Handle());
   const platform::ScopedServices windowServices(
       [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });

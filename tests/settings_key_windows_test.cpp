@@ -40,7 +40,8 @@ class SettingsKeyTest : public ::testing::Test {
   void Save(const char* name, DWORD value) {
     HKEY key = nullptr;
     std::string problem;
-    ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem), ERROR_SUCCESS) << problem;
+    std::string where;
+    ASSERT_EQ(OpenSettingsKey(subKey.c_str(), key, problem, where), ERROR_SUCCESS) << problem;
     Write(key, name, value);
     RegCloseKey(key);
   }

@@ -338,13 +338,17 @@ TEST(TopLevelMessageTest, PointIsAppendedAfterCharactersThatSortAfterIt) {
 
 class StartUpTest : public WindowTest {};
 
+// The toolkit's line as it stands, then where the value is and what helps;
+// the program ends with 1.
 TEST_F(StartUpTest, BadStoredSettingEndsTheStartWithTheMessageAndNoWindow) {
   StoreValues({{"ComPort", Text("1")}});
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  EXPECT_EQ(RunProgram(*app), 0);
+  EXPECT_EQ(RunProgram(*app), 1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first, ApplicationTitle(QCoreApplication::applicationFilePath()));
-  EXPECT_EQ(boxes[0].second, "Invalid data type for 'ComPort'");
+  EXPECT_EQ(boxes[0].second, "Invalid data type for 'ComPort'\nin the settings file " +
+                                 QString::fromStdString(KeyFilePath(machineFolder)) +
+                                 ": remove that value, or set it as a number.");
   for (QWidget* widget : QApplication::topLevelWidgets()) EXPECT_FALSE(widget->isVisible());
 }
 

@@ -22,7 +22,7 @@ std::string Format(const char* pattern, const char* name) {
 class SettingsKey {
  public:
   // The path without its leading backslash.
-  SettingsKey() { status_ = platform::registry::OpenSettingsKey(kSettingsKey + 1, key_, problem_); }
+  SettingsKey() { status_ = platform::registry::OpenSettingsKey(kSettingsKey + 1, key_, problem_, where_); }
   ~SettingsKey() {
     if (key_ != nullptr) RegCloseKey(key_);
   }
@@ -34,6 +34,8 @@ class SettingsKey {
   // Another program held the key past the wait.
   bool IsBusy() const { return status_ == ERROR_SHARING_VIOLATION; }
   const std::string& Problem() const { return problem_; }
+  // Where it is kept, for a message.
+  const std::string& Where() const { return where_; }
 
   std::optional<std::int32_t> ReadInteger(const char* name) const {
     if (RegQueryValueExA(key_, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
@@ -70,6 +72,7 @@ class SettingsKey {
   HKEY key_ = nullptr;
   LSTATUS status_ = ERROR_SUCCESS;
   std::string problem_;
+  std::string where_;
 };
 
 }  // namespace
@@ -93,7 +96,8 @@ TLoadedSettings LoadSettings() {
     values.Frequency = key.ReadInteger("Frequency");
     values.ResetDelay = key.ReadInteger("ResetDelay");
   } catch (const ERegistryException& error) {
-    loaded.error = error.what();
+    // The toolkit's line as it is, then where the value is and what helps.
+    loaded.error = std::string(error.what()) + "\nin " + key.Where() + ": remove that value, or set it as a number";
   }
   return loaded;
 }

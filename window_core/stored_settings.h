@@ -28,7 +28,9 @@ struct TStoredSettings {
 
 struct TLoadedSettings {
   TStoredSettings values;  // in reading order, up to a value that could not be read
-  std::string error;       // that value's message, or a damaged file's: the start ends with it
+  // That value's message, where it is and what helps, or a damaged file's:
+  // the start ends with it, and the program with status 1.
+  std::string error;
   std::string notice;      // for standard error: the key was locked, the window starts with its defaults
 };
 

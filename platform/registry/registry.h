@@ -6,12 +6,16 @@
 
 #include <string>
 
+#include "win32.h"
+
 namespace platform::registry {
 
 // Overrides the two folders (tests, through services.h); empty restores the default.
 void SetLocations(std::string machineFolder, std::string userFolder);
 std::string MachineFolder();
 std::string UserFolder();
+// The file an open key is kept in; empty for another handle.
+std::string KeyFileOf(HKEY key);
 // Why the last RegCreateKeyExA failed, in words for a message.
 std::string LastProblem();
 // How long RegCreateKeyExA waits for another program to finish with a key:

@@ -265,6 +265,10 @@ std::string UserFolder() {
 
 std::string LastProblem() { return State().lastProblem; }
 
+std::string KeyFileOf(HKEY key) {
+  return key != nullptr && key->folder ? key->folder->path() + "/" + key->fileName : "";
+}
+
 void SetLockWait(int milliseconds) { State().lockWaitMs = milliseconds; }
 int LockWaitMs() { return State().lockWaitMs > 0 ? State().lockWaitMs : 5000; }
 

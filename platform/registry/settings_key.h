@@ -11,9 +11,11 @@
 namespace platform::registry {
 
 // Opens `subKey` (no leading backslash) with full access, creating it when
-// missing. On failure, `problem` says why, in words for a message; a status
-// of ERROR_BADDB means the stored key is damaged and must not be replaced.
-LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem);
+// missing, and says in `where` where it is kept, for a message ("the
+// settings file /etc/...", "the registry key HKEY_LOCAL_MACHINE\..."). On
+// failure, `problem` says why, in words for a message; a status of
+// ERROR_BADDB means the stored key is damaged and must not be replaced.
+LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem, std::string& where);
 
 // Why the last call on a key under it failed with `status`, in words for a
 // message (on POSIX with the file, and its line when it is damaged).

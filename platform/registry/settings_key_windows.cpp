@@ -26,7 +26,7 @@ void CopyMachineValues(const char* subKey, HKEY userKey) {
 
 }  // namespace
 
-LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem) {
+LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem, std::string& where) {
   key = nullptr;
   DWORD disposition = 0;
   const char* root = "HKEY_LOCAL_MACHINE\\";
@@ -40,6 +40,7 @@ LSTATUS OpenSettingsKey(const char* subKey, HKEY& key, std::string& problem) {
     key = nullptr;
     problem = root + std::string(subKey) + ": " + WindowsErrorText(static_cast<DWORD>(status));
   }
+  where = "the registry key " + (root + std::string(subKey));
   return status;
 }
 
