@@ -227,16 +227,23 @@ std::string TForm1::ClockText() const { return Frequency->currentText().left(4).
 // replace the port; at the run's end it goes back to the pressed button,
 // unless the user has moved it meanwhile.
 void TForm1::EnableModeButtons(bool enabled) {
-  if (!enabled) {
-    QWidget* focused = focusWidget();
-    runButton_ = focused == CorvaneButton || focused == SmartMouseButton ? static_cast<QPushButton*>(focused) : nullptr;
-    if (runButton_ != nullptr) Status->setFocus(Qt::OtherFocusReason);
-  }
   CorvaneButton->setEnabled(enabled);
   SmartMouseButton->setEnabled(enabled);
-  if (enabled && runButton_ != nullptr) {
-    if (focusWidget() == Status) runButton_->setFocus(Qt::OtherFocusReason);
-    runButton_ = nullptr;
+}
+
+TForm1::TFocus TForm1::Focused() const {
+  const QWidget* focused = focusWidget();
+  if (focused == CorvaneButton) return TFocus::CorvaneButton;
+  if (focused == SmartMouseButton) return TFocus::SmartMouseButton;
+  return focused == Status ? TFocus::Status : TFocus::Other;
+}
+
+void TForm1::Focus(TFocus control) {
+  switch (control) {
+    case TFocus::CorvaneButton: CorvaneButton->setFocus(Qt::OtherFocusReason); break;
+    case TFocus::SmartMouseButton: SmartMouseButton->setFocus(Qt::OtherFocusReason); break;
+    case TFocus::Status: Status->setFocus(Qt::OtherFocusReason); break;
+    case TFocus::Other: break;
   }
 }
 

@@ -81,6 +81,8 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   int PortIndex() const override;
   std::string ClockText() const override;
   void EnableModeButtons(bool enabled) override;
+  TFocus Focused() const override;
+  void Focus(TFocus control) override;
   void SetStatusTip(const std::string& tip) override;
   void Close() override;
 
@@ -91,7 +93,6 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   // Stored edges still to apply once the window is shown.
   std::optional<int> storedXpos_, storedYpos_;
   bool placedOnceShown_ = false;
-  QPushButton* runButton_ = nullptr;  // the mode button the focus was on as the run started
 };
 
 // The item index of a combo box as the stored settings and the buttons see

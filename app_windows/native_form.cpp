@@ -423,8 +423,23 @@ std::string TNativeForm::ClockText() const { return WindowText(Item(IDC_FREQUENC
 void TNativeForm::EnableModeButtons(bool enabled) {
   EnableWindow(Item(IDC_CORVANE), enabled);
   EnableWindow(Item(IDC_SMARTMOUSE), enabled);
-  // A disabled button keeps no focus: give it back to the pressed one's place.
-  if (enabled && GetFocus() == nullptr) SetFocus(Item(IDC_CORVANE));
+}
+
+TNativeForm::TFocus TNativeForm::Focused() const {
+  const HWND focused = GetFocus();
+  if (focused == nullptr) return TFocus::Other;
+  if (focused == Item(IDC_CORVANE)) return TFocus::CorvaneButton;
+  if (focused == Item(IDC_SMARTMOUSE)) return TFocus::SmartMouseButton;
+  return focused == Item(IDC_STATUS) ? TFocus::Status : TFocus::Other;
+}
+
+// As the dialog manager moves it, so that the buttons' default look follows.
+void TNativeForm::Focus(TFocus control) {
+  const int id = control == TFocus::CorvaneButton      ? IDC_CORVANE
+                 : control == TFocus::SmartMouseButton ? IDC_SMARTMOUSE
+                 : control == TFocus::Status           ? IDC_STATUS
+                                                       : 0;
+  if (id != 0) SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
 }
 
 void TNativeForm::SetStatusTip(const std::string& tip) { statusTip_ = tip; }

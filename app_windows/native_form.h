@@ -46,6 +46,8 @@ class TNativeForm final : private window_core::TWindowView {
   int PortIndex() const override;
   std::string ClockText() const override;
   void EnableModeButtons(bool enabled) override;
+  TFocus Focused() const override;
+  void Focus(TFocus control) override;
   void SetStatusTip(const std::string& tip) override;
   void Close() override;
 

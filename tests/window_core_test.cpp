@@ -26,6 +26,8 @@ class FakeView final : public window_core::TWindowView {
   int PortIndex() const override { return portIndex; }
   std::string ClockText() const override { return "3.68"; }
   void EnableModeButtons(bool enabled) override { buttons.push_back(enabled); }
+  TFocus Focused() const override { return focus; }
+  void Focus(TFocus control) override { focus = control; }
   void SetStatusTip(const std::string& t) override { tip = t; }
   void Close() override { ++closes; }
 
@@ -33,6 +35,7 @@ class FakeView final : public window_core::TWindowView {
   TColor color{};
   int position = 0, portIndex = 0, closes = 0;
   std::vector<bool> buttons;
+  TFocus focus = TFocus::Other;
 };
 
 class WindowLogicTest : public testing_support::VirtualTimeTest {
@@ -57,6 +60,20 @@ TEST_F(WindowLogicTest, ARunTakesTheChoicesShownAndGivesTheButtonsBackAtItsEnd) 
 
 // During the card wait a close stops the run at once; during the dialogue it
 // waits, and the window is closed when the run ends.
+// The pressed button's focus waits on the status line during the run and
+// comes back to that button; a run started otherwise moves no focus.
+TEST_F(WindowLogicTest, TheFocusWaitsOnTheStatusLineAndGoesBackToThePressedButton) {
+  using TFocus = window_core::TWindowView::TFocus;
+  for (const TFocus pressed : {TFocus::SmartMouseButton, TFocus::CorvaneButton, TFocus::Other}) {
+    view.focus = pressed;
+    TFocus during = pressed;
+    pump.PostAt(clock.Now() + 500_ms, [&] { during = view.focus; });
+    logic.RunMode("SmartMouse");
+    EXPECT_EQ(during, pressed == TFocus::Other ? TFocus::Other : TFocus::Status);
+    EXPECT_EQ(view.focus, pressed);
+  }
+}
+
 TEST_F(WindowLogicTest, ACloseStopsTheCardWaitButWaitsForTheDialogue) {
   device->InsertCard(emulator::CorvaneEmulator::kCardNeverRemoved);
   bool mayClose = false;

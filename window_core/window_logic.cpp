@@ -10,11 +10,24 @@ namespace window_core {
 void TWindowLogic::RunMode(const std::string& modeName) {
   const std::string clockText = view_.ClockText();
   const DWORD portNumber = static_cast<DWORD>(view_.PortIndex() + 1);
+  // A pressed button's focus waits on the status line while the run goes, so
+  // that a second key press neither lands in the port box nor starts the
+  // other mode, and a screen reader speaks the outcome there; at the end it
+  // goes back to the button pressed, for the next press.
+  using TFocus = TWindowView::TFocus;
+  const TFocus pressed = view_.Focused();
+  const bool fromButton = pressed == TFocus::CorvaneButton || pressed == TFocus::SmartMouseButton;
+  if (fromButton) view_.Focus(TFocus::Status);
   view_.EnableModeButtons(false);
   struct Reenable {
     TWindowView& view;
-    ~Reenable() { view.EnableModeButtons(true); }
-  } reenable{view_};
+    TFocus pressed;
+    bool fromButton;
+    ~Reenable() {
+      view.EnableModeButtons(true);
+      if (fromButton && view.Focused() == TFocus::Status) view.Focus(pressed);
+    }
+  } reenable{view_, pressed, fromButton};
   SetInterfaceMode(modeName, clockText, kCardTries, portNumber, view_);
   // Why the port did not open, or went away: where the user looks, and on
   // standard error for one who started the window from a terminal. A run
