@@ -2,7 +2,8 @@
 // this one reads, its standard input and error this one's (or its input a
 // text shared by several). Owned: a child
 // still running when its owner goes is asked to stop and waited for, so none
-// is left behind.
+// is left behind. One thread starts, reads, signals and waits for them all
+// (WaitForOutput).
 #pragma once
 
 #include <chrono>

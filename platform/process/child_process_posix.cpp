@@ -2,7 +2,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -48,9 +47,7 @@ std::unique_ptr<SharedInput> SharedInput::Create(const std::string& text, std::s
 struct ChildProcess::Handles {
   pid_t pid = -1;
   int output = -1;  // the read end of the child's standard output
-  // Held while the child is signalled or reaped: a reaped child's number may
-  // already be another process's.
-  std::mutex reaping;
+  // Once reaped, never signalled: its number may already be another process's.
   bool waited = false;
   Exit exit;
 };
@@ -124,20 +121,10 @@ void WaitForOutput(const std::vector<ChildProcess*>& children, std::chrono::mill
 }
 
 void ChildProcess::Signal(int signal) {
-  const std::lock_guard lock(handles_->reaping);
   if (!handles_->waited) ::kill(handles_->pid, signal);
 }
 
 ChildProcess::Exit ChildProcess::Wait() {
-  {
-    const std::lock_guard lock(handles_->reaping);
-    if (handles_->waited) return handles_->exit;
-  }
-  // Waits for the end without reaping, then reaps under the lock.
-  siginfo_t info{};
-  while (::waitid(P_PID, static_cast<id_t>(handles_->pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
-  }
-  const std::lock_guard lock(handles_->reaping);
   if (handles_->waited) return handles_->exit;
   int status = 0;
   while (::waitpid(handles_->pid, &status, 0) < 0 && errno == EINTR) {
