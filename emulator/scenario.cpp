@@ -159,6 +159,11 @@ std::optional<std::string> ParseJson(const std::string& text, Json& root) {
   return std::nullopt;
 }
 
+// How a message names the scenario's file; "-" is standard input.
+std::string ScenarioName(const std::string& path) {
+  return path == "-" ? "standard input" : platform::QuotedName(path);
+}
+
 }  // namespace
 
 std::optional<Bytes> ParseHexText(const std::string& text) {
@@ -254,14 +259,16 @@ std::optional<std::string> ReadScenarioFile(const std::string& path, std::string
   const auto keepOpen = [](std::FILE*) { return 0; };  // standard input stays the program's
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(standardInput ? stdin : std::fopen(path.c_str(), "rb"),
                                                              standardInput ? +keepOpen : &std::fclose);
-  const std::string name = standardInput ? "standard input" : platform::QuotedName(path);
+  const std::string name = ScenarioName(path);
   auto cannotRead = [&] { return "cannot read " + name + ": " + std::strerror(errno); };
   if (!file) return cannotRead();
   // Read whole, but never without end (a FIFO, /dev/zero).
   text.clear();
-  std::error_code noSize;  // a FIFO or a device: grown as it is read
-  const auto size = standardInput ? 0 : std::filesystem::file_size(path, noSize);
-  if (!standardInput && !noSize) text.reserve(std::min<std::uintmax_t>(size, kScenarioLimit + 1));
+  if (!standardInput) {
+    std::error_code noSize;  // a FIFO or a device: grown as it is read
+    const auto size = std::filesystem::file_size(path, noSize);
+    if (!noSize) text.reserve(std::min<std::uintmax_t>(size, kScenarioLimit + 1));
+  }
   char chunk[65536];
   while (text.size() <= static_cast<std::size_t>(kScenarioLimit)) {
     const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
@@ -278,7 +285,7 @@ std::optional<std::string> ReadScenarioFile(const std::string& path, std::string
 std::optional<std::string> ApplyScenarioFrom(const std::string& path, const std::string& text,
                                              CorvaneEmulator& device) {
   if (auto problem = ApplyScenario(text, device)) {
-    return (path == "-" ? std::string("standard input") : platform::QuotedName(path)) + ": " + *problem;
+    return ScenarioName(path) + ": " + *problem;
   }
   return std::nullopt;
 }
