@@ -1,6 +1,8 @@
 #include "run_report.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace cli {
 namespace {
@@ -11,21 +13,32 @@ using Step = TRunOutcome::Step;
 
 Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
+using Ending = RunReport::Ending;
+
+// Each result as the report names it, written and read back: a run that ran
+// by its outcome, any other by how it ended.
+struct ResultName {
+  Ending ending;
+  Result result;
+  const char* name;
+};
+constexpr ResultName kResultNames[] = {
+    {Ending::Ran, Result::Succeeded, "set"},
+    {Ending::Ran, Result::PortNotOpened, "not opened"},
+    {Ending::Ran, Result::CardNotRemoved, "card not removed"},
+    {Ending::Ran, Result::NotAcknowledged, "not acknowledged"},
+    {Ending::Stopped, Result::None, "stopped"},
+    {Ending::NotStarted, Result::None, "not started"},
+    {Ending::Died, Result::None, "failed"},
+};
+
 std::string ResultText(const RunReport& report) {
-  switch (report.ending) {
-    case RunReport::Ending::Ran: break;
-    case RunReport::Ending::Stopped: return "stopped";
-    case RunReport::Ending::NotStarted: return "not started";
-    case RunReport::Ending::Died: return "failed";
+  for (const ResultName& named : kResultNames) {
+    if (named.ending == report.ending && (named.ending != Ending::Ran || named.result == report.outcome.result)) {
+      return named.name;
+    }
   }
-  switch (report.outcome.result) {
-    case Result::Succeeded: return "set";
-    case Result::PortNotOpened: return "not opened";
-    case Result::CardNotRemoved: return "card not removed";
-    case Result::NotAcknowledged: return "not acknowledged";
-    case Result::None: break;
-  }
-  return "stopped";
+  return "stopped";  // ran without an outcome: stopped before it had one
 }
 
 // 2026-12-10T16:40:05.123Z
@@ -83,7 +96,7 @@ std::optional<Step> StepNamed(const std::string& name) {
 
 Json RunReportObject(const RunReport& report) {
   const bool set = report.Set();
-  const bool started = report.ending != RunReport::Ending::NotStarted;
+  const bool started = report.ending != Ending::NotStarted;
   const Json port = {
       {"port", report.port ? Json(*report.port) : Json()},
       {"device", OrNull(report.device)},
@@ -117,25 +130,11 @@ std::optional<RunReport> RunReportFrom(const Json& object) {
   report.clock = text("clock");
   report.resetDelay = object.value("reset_delay", true);
   const std::string result = text("result");
-  const std::pair<const char*, Result> results[] = {{"set", Result::Succeeded},
-                                                    {"not opened", Result::PortNotOpened},
-                                                    {"card not removed", Result::CardNotRemoved},
-                                                    {"not acknowledged", Result::NotAcknowledged}};
-  const std::pair<const char*, RunReport::Ending> endings[] = {{"stopped", RunReport::Ending::Stopped},
-                                                               {"not started", RunReport::Ending::NotStarted},
-                                                               {"failed", RunReport::Ending::Died}};
-  bool known = false;
-  for (const auto& [name, value] : results) {
-    if (result != name) continue;
-    report.outcome.result = value;
-    known = true;
-  }
-  for (const auto& [name, value] : endings) {
-    if (result != name) continue;
-    report.ending = value;
-    known = true;
-  }
-  if (!known) return std::nullopt;
+  const auto named = std::find_if(std::begin(kResultNames), std::end(kResultNames),
+                                  [&](const ResultName& candidate) { return result == candidate.name; });
+  if (named == std::end(kResultNames)) return std::nullopt;
+  report.ending = named->ending;
+  report.outcome.result = named->result;
   report.outcome.step = StepNamed(text("failed_step")).value_or(Step::Done);
   report.outcome.firmware = text("firmware");
   report.explanation = text("explanation");
@@ -150,7 +149,7 @@ std::optional<RunReport> RunReportFrom(const Json& object) {
 std::string WhyNotSet(const RunReport& report, int tries) {
   if (!report.explanation.empty()) return report.explanation;
   if (std::string why = report.outcome.Explanation(); !why.empty()) return why;
-  if (report.ending == RunReport::Ending::Ran && report.outcome.result == Result::CardNotRemoved) {
+  if (report.ending == Ending::Ran && report.outcome.result == Result::CardNotRemoved) {
     return "the card was not taken out of the slot within " + std::to_string(tries) + " s (--tries).";
   }
   return "";
