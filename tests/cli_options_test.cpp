@@ -314,7 +314,7 @@ TEST(RunReportTest, ReadsBackWhatItWrote) {
                {Ending::NotStarted, Result::PortNotOpened, Step::Opening, "the run could not be started: EAGAIN"},
                {Ending::Died, Result::PortNotOpened, Step::Version, "the run ended by SIGKILL"}};
   for (const auto& c : cases) {
-    cli::RunReport report{3u, "/dev/ttyUSB0", "FTDI A1", "SmartMouse", "6.00", false, {}, c.ending, at, at,
+    cli::RunReport report{3u, "/nonexistent/ttyUSB0", "FTDI A1", "SmartMouse", "6.00", false, {}, c.ending, at, at,
                           c.explanation};
     report.outcome.result = c.result;
     report.outcome.step = c.step;
