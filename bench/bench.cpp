@@ -184,11 +184,22 @@ QJsonObject MeasurePty(const PtyCase& c, int runs) {
 
 }  // namespace
 
+// A scenario file of 16 MiB at most: `head`, `piece` again and again, then
+// `tail`, written in blocks so that this process's own peak, which the kernel
+// also counts for the child it forks, stays small.
+void WriteSixteenMebibytes(const QString& path, const QByteArray& head, const QByteArray& piece,
+                           const QByteArray& tail) {
+  QFile file(path);
+  file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  file.write(head);
+  const QByteArray block = piece.repeated(16384 / static_cast<int>(piece.size()));
+  while (file.size() + block.size() + tail.size() <= 16 * 1024 * 1024) file.write(block);
+  file.write(tail);
+}
+
 // The command line reading a 16 MiB scenario of each shape, as its own
 // process: wall time and peak memory, from its start to its refusal (or, for
-// the one it accepts, to the port that refuses to open). The files are
-// written in pieces so that this process's own peak, which the kernel also
-// counts for the child it forks, stays small.
+// the one it accepts, to the port that refuses to open).
 QJsonObject MeasureScenarios(const QString& cli) {
   struct Shape {
     const char* name;
@@ -201,13 +212,7 @@ QJsonObject MeasureScenarios(const QString& cli) {
   const QString path = QDir::temp().filePath("bench-scenario.json");
   QJsonObject figures;
   for (const Shape& shape : shapes) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(shape.head);
-    const QByteArray block = shape.piece.repeated(16384 / static_cast<int>(shape.piece.size()));
-    while (file.size() + block.size() + shape.tail.size() <= 16 * 1024 * 1024) file.write(block);
-    file.write(shape.tail);
-    file.close();
+    WriteSixteenMebibytes(path, shape.head, shape.piece, shape.tail);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
@@ -237,13 +242,7 @@ QJsonObject MeasureScenarios(const QString& cli) {
 // played in full on 1 and on 4 simulated ports; null where unmeasured.
 QJsonValue ScenarioPortsPeakKib(const QString& cli, int ports) {
   const QString path = QDir::temp().filePath("bench-entry-scenario.json");
-  QFile file(path);
-  file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-  file.write(R"({"entry": ")");
-  const QByteArray block = QByteArray("00").repeated(8192);
-  while (file.size() + block.size() + 2 <= 16 * 1024 * 1024) file.write(block);
-  file.write("\"}");
-  file.close();
+  WriteSixteenMebibytes(path, R"({"entry": ")", "00", "\"}");
   const QString name = QString("usb-corvane-bench-%1").arg(::getpid());
   struct Layout {
     QString folder, peak;
