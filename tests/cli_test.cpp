@@ -385,6 +385,18 @@ void StartUntil(QProcess& process, const QStringList& args, const std::string& l
   ASSERT_NE(seen.find(line), std::string::npos) << seen;
 }
 
+// The line given back as it was found: its speed and local modes as before,
+// and free for the next program to open.
+void ExpectLineAsFound(const testing_support::PtyPair& pty, const termios& before) {
+  termios after{};
+  ASSERT_EQ(tcgetattr(pty.masterFd(), &after), 0);
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before)) << pty.slavePath();
+  EXPECT_EQ(after.c_lflag, before.c_lflag) << pty.slavePath();
+  platform::ports::MapDevice(1, pty.slavePath());
+  EXPECT_TRUE(SerialPort.Open(1, 9600, 8, ONESTOPBIT, NOPARITY, false)) << pty.slavePath();
+  SerialPort.Close();
+}
+
 struct Interruption {
   int signal;
   const char* name;
@@ -412,13 +424,7 @@ TEST_P(CliInterruptTest, InTheBreakReleasesThePortAsFound) {
   EXPECT_EQ(run.readAllStandardError().toStdString(),
             std::string("usb-corvane: interrupted by ") + GetParam().name +
                 "; the break was cleared and the port released.\n");
-  termios after{};
-  ASSERT_EQ(tcgetattr(pty.masterFd(), &after), 0);
-  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-  EXPECT_EQ(after.c_lflag, before.c_lflag);
-  platform::ports::MapDevice(1, pty.slavePath());
-  EXPECT_TRUE(SerialPort.Open(1, 9600, 8, ONESTOPBIT, NOPARITY, false));
-  SerialPort.Close();
+  ExpectLineAsFound(pty, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliInterruptTest,
@@ -767,12 +773,7 @@ TEST_F(CliTest, StoppedWithSeveralPortsStopsEveryRun) {
   for (const QJsonValue report : QJsonDocument::fromJson(run.readAllStandardOutput()).array()) {
     EXPECT_EQ(report.toObject()["result"].toString(), "stopped");
   }
-  for (testing_support::PtyPair* pty : {&first, &second}) {
-    termios after{};
-    ASSERT_EQ(tcgetattr(pty->masterFd(), &after), 0);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-  }
+  for (testing_support::PtyPair* pty : {&first, &second}) ExpectLineAsFound(*pty, before);
   EXPECT_TRUE(ProcessesNaming(dir.path()).empty());
 }
 
@@ -805,14 +806,7 @@ TEST_F(CliTest, KilledCommandLeavesNoRunBehind) {
     ::close(end);
   }
   run.waitForFinished(10000);
-  for (auto* pty : {&first, &second}) {
-    termios after{};
-    ASSERT_EQ(tcgetattr(pty->masterFd(), &after), 0);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    platform::ports::MapDevice(1, pty->slavePath());
-    EXPECT_TRUE(SerialPort.Open(1, 9600, 8, ONESTOPBIT, NOPARITY, false)) << pty->slavePath();
-    SerialPort.Close();
-  }
+  for (auto* pty : {&first, &second}) ExpectLineAsFound(*pty, before);
 }
 
 // A run that dies is no stopped run: it failed, with how it ended and the
