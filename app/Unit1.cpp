@@ -28,17 +28,6 @@ TColor ToTColor(const QColor& c) {
   return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.blue())};
 }
 
-// An exception from a handler is shown the way the toolkit shows it, and the
-// message loop goes on.
-template <typename Handler>
-void Guarded(Handler handler) {
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    ShowErrorMessage(QString::fromStdString(error.what()));
-  }
-}
-
 // The window is laid out in pixels for "MS Sans Serif"; where the system lacks
 // it, the nearest narrow sans serif keeps the captions inside their controls.
 void SubstituteWindowFont() {
@@ -59,12 +48,6 @@ QIcon ApplicationIcon() {
 }
 
 }  // namespace
-
-int ItemIndex(const QComboBox& box) {
-  const QString shown = box.currentText();
-  if (box.currentIndex() >= 0 && box.itemText(box.currentIndex()) == shown) return box.currentIndex();
-  return box.findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()), terminate_([] { QCoreApplication::quit(); }) {
@@ -108,8 +91,10 @@ TForm1::TForm1(QWidget* parent)
   // Enter and the keypad's Enter press the focused button, as Space does.
   CorvaneButton->setAutoDefault(true);
   SmartMouseButton->setAutoDefault(true);
-  connect(CorvaneButton, &QPushButton::clicked, this, [this] { Guarded([this] { CorvaneButtonClick(); }); });
-  connect(SmartMouseButton, &QPushButton::clicked, this, [this] { Guarded([this] { SmartMouseButtonClick(); }); });
+  connect(CorvaneButton, &QPushButton::clicked, this, [this] { logic_.Guarded([this] { CorvaneButtonClick(); }); });
+  connect(SmartMouseButton, &QPushButton::clicked, this,
+          [this] { logic_.Guarded([this] { SmartMouseButtonClick(); }); });
+  connect(Port, &QComboBox::currentIndexChanged, this, [this](int index) { logic_.PortChosen(index); });
   LinkLabel->installEventFilter(this);
   Image1->installEventFilter(this);
   // Adapters come and go: what each number opens is read as the list opens.
@@ -117,7 +102,7 @@ TForm1::TForm1(QWidget* parent)
   CorvaneButton->setFocus(Qt::OtherFocusReason);
 
   LinkLabel->setText(QString::fromStdString(WebAddress));
-  LoadSettings();
+  logic_.Start();
   SerialPort.LogTraffic = false;
   RunWindow = {this, this};
 }
@@ -170,30 +155,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   }
   const bool doubleClick = event->type() == QEvent::MouseButtonDblClick &&
                            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-  if (watched == LinkLabel) {
-    if (event->type() == QEvent::Enter) LinkLabelMouseEnter();
-    if (event->type() == QEvent::Leave) LinkLabelMouseLeave();
-    if (doubleClick) LinkLabelDblClick();
-  } else if (watched == Image1 && doubleClick) {
-    Image1DblClick();
-  }
+  logic_.Guarded([&] {
+    if (watched == LinkLabel) {
+      if (event->type() == QEvent::Enter) LinkLabelMouseEnter();
+      if (event->type() == QEvent::Leave) LinkLabelMouseLeave();
+      if (doubleClick) LinkLabelDblClick();
+    } else if (watched == Image1 && doubleClick) {
+      Image1DblClick();
+    }
+  });
   return QWidget::eventFilter(watched, event);
 }
 
 // A close during the wait for the card stops the run and closes at once; once
 // the dialogue has begun, the close waits for the run's end (seconds at most).
-void TForm1::FormCloseQuery(QObject* /*Sender*/, bool& CanClose) {
-  if (!logic_.MayClose()) {
-    CanClose = false;
-    return;
-  }
-  try {
-    SaveSettings();
-  } catch (const std::exception& error) {
-    ShowErrorMessage(QString::fromStdString(error.what()));
-  }
-  terminate_();
-}
+void TForm1::FormCloseQuery(QObject* /*Sender*/, bool& CanClose) { CanClose = logic_.CloseQuery(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   bool canClose = true;
@@ -219,8 +195,12 @@ TColor TForm1::ButtonFace() const {
 int TForm1::Position() const { return ProgressBar1->value(); }
 void TForm1::SetPosition(int position) { ProgressBar1->setValue(position); }
 bool TForm1::Ticked() const { return EnableResetDelay->isChecked(); }
-int TForm1::PortIndex() const { return ItemIndex(*Port); }
-std::string TForm1::ClockText() const { return Frequency->currentText().left(4).toStdString(); }
+void TForm1::SetTicked(bool ticked) { EnableResetDelay->setChecked(ticked); }
+QComboBox& TForm1::List(TList list) const { return list == TList::Port ? *static_cast<QComboBox*>(Port) : *Frequency; }
+std::string TForm1::ShownText(TList list) const { return List(list).currentText().toStdString(); }
+int TForm1::FindItem(TList list, const std::string& text) const {
+  return List(list).findText(QString::fromStdString(text), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
 
 // While a run goes, the focus waits on the status line, where the outcome
 // appears, instead of falling to the port box, where the next key would
@@ -250,6 +230,15 @@ void TForm1::Focus(TFocus control) {
 void TForm1::SetStatusTip(const std::string& tip) { Status->setToolTip(QString::fromStdString(tip)); }
 void TForm1::Close() { close(); }
 
+void TForm1::Finish() {
+  ++settingsSaves_;  // each finished close saved once
+  terminate_();
+}
+
+void TForm1::ShowErrorBox(const std::string& caption, const std::string& text) {
+  ::ShowErrorBox(QString::fromStdString(caption), QString::fromStdString(text));
+}
+
 void IdentifyToDesktop() {
   QGuiApplication::setDesktopFileName("com.veltra_software.usb_corvane_config");
   QCoreApplication::setApplicationName("usb-corvane-config");
@@ -269,10 +258,10 @@ int RunProgram(QApplication& application, const WindowOptions& options) {
   try {
     form = std::make_unique<TForm1>();
   } catch (const std::exception& error) {
-    ShowErrorMessage(QString::fromStdString(error.what()));
+    ShowErrorMessage(error.what());
     return 1;
   } catch (...) {
-    ShowErrorMessage(QString());
+    ShowErrorMessage("");
     return 1;
   }
   Form1 = form.get();

@@ -36,6 +36,8 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   // What closing the window asks of the application; tests replace it.
   void SetTerminate(std::function<void()> terminate) { terminate_ = std::move(terminate); }
   int SettingsSaves() const { return settingsSaves_; }
+  // The port item a mode button passes: the one whose text is shown, or -1.
+  int PortItem() const { return logic_.ItemIndex(TList::Port); }
 
   QLabel* Label1;
   QPushButton* CorvaneButton;
@@ -65,11 +67,10 @@ class TForm1 : public QWidget, private window_core::TWindowView {
  private:
   void RunMode(const std::string& modeName);
   void OpenWebAddress();
-  void LoadSettings();
-  void PlaceAt(QPoint wanted);
+  void MoveOnto(QPoint wanted);
   void PlaceOnceShown();
-  void SaveSettings();
   void ShowPortDevices();
+  QComboBox& List(TList list) const;
 
   // The window as its behaviour and the run see it.
   void SetText(const std::string& text) override;
@@ -78,13 +79,19 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   int Position() const override;
   void SetPosition(int position) override;
   bool Ticked() const override;
-  int PortIndex() const override;
-  std::string ClockText() const override;
+  std::string ShownText(TList list) const override;
+  int FindItem(TList list, const std::string& text) const override;
+  void SelectItem(TList list, int index) override;
+  void SetTicked(bool ticked) override;
   void EnableModeButtons(bool enabled) override;
   TFocus Focused() const override;
   void Focus(TFocus control) override;
   void SetStatusTip(const std::string& tip) override;
+  void PlaceAt(std::optional<int> left, std::optional<int> top) override;
+  std::optional<window_core::TPoint> NormalPlace() const override;
+  void ShowErrorBox(const std::string& caption, const std::string& text) override;
   void Close() override;
+  void Finish() override;
 
   std::unique_ptr<Ui::TForm1> ui_;
   std::function<void()> terminate_;
@@ -94,10 +101,6 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   std::optional<int> storedXpos_, storedYpos_;
   bool placedOnceShown_ = false;
 };
-
-// The item index of a combo box as the stored settings and the buttons see
-// it: the item whose text is shown, or -1 when the shown text is no item's.
-int ItemIndex(const QComboBox& box);
 
 extern TForm1* Form1;
 extern std::string WebAddress;

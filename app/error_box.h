@@ -3,15 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 void ShowErrorBox(const QString& caption, const QString& text);
-// The box as the top-level handler shows an error: captioned with the
-// application's title, the message adjusted by TopLevelMessage.
-void ShowErrorMessage(const QString& message);
-
-// The message as the top-level handler shows it: a "." is appended when the
-// last character sorts after ".".
-QString TopLevelMessage(const QString& message);
-// The application's title: the program file's name without its folder and
-// everything from its first ".", every letter after the first in lower case.
-QString ApplicationTitle(const QString& programPath);
+// The box as the window shows an error where it has no window yet: the
+// caption and text of every error box (window_logic.h).
+void ShowErrorMessage(const std::string& message);

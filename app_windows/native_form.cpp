@@ -19,13 +19,6 @@
 
 namespace {
 
-// Windows' message box, or the error box a test installed.
-void ShowError(HWND owner, const std::string& text) {
-  constexpr const char* kCaption = "Usb-corvane-config";
-  if (const auto& box = platform::InstalledServices().errorBox) return box(kCaption, text);
-  MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
-}
-
 // The Qt window's form, in pixels at 96 DPI: client 378 x 155.
 struct Place {
   int id;
@@ -57,22 +50,11 @@ std::string ItemText(HWND combo, int index) {
   return text.data();
 }
 
-// No range check: an index naming no item leaves none selected, text empty.
-void SelectItem(HWND combo, int index) {
-  const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-  if (index >= 0 && index < count) {
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  } else {
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetWindowTextA(combo, "");
-  }
-}
-
 // Where the window stands when it is neither minimised nor maximised, in
 // screen coordinates: a minimised window's own rectangle is -32000, -32000.
 // Windows keeps the normal place in workspace coordinates, which are off by
 // a taskbar at the top or the left.
-POINT NormalPlace(HWND window) {
+POINT NormalPlaceOf(HWND window) {
   RECT now{};
   GetWindowRect(window, &now);
   WINDOWPLACEMENT placement{};
@@ -113,18 +95,6 @@ HFONT DerivedFont(HFONT base, bool bold, bool underline) {
 }
 
 }  // namespace
-
-int ComboItemIndex(HWND combo) {
-  const std::string shown = WindowText(combo);
-  const auto current = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
-  if (current >= 0 && ItemText(combo, current) == shown) return current;
-  // Case matters, as in the Qt window: "com1" is no item.
-  const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    if (ItemText(combo, i) == shown) return i;
-  }
-  return -1;
-}
 
 TNativeForm::~TNativeForm() {
   if (RunWindow.ProgressBar1 == this) RunWindow = {};
@@ -191,7 +161,12 @@ bool TNativeForm::Create(HINSTANCE instance) {
   }
 
   Layout();
-  if (!ApplyStoredSettings()) return false;
+  try {
+    logic_.Start();
+  } catch (const std::exception& error) {
+    logic_.ShowError(error.what());
+    return false;
+  }
   SerialPort.LogTraffic = false;
   RunWindow = {this, this};
   ShowWindow(dialog_, SW_SHOW);
@@ -241,51 +216,6 @@ void TNativeForm::Layout() {
   }
 }
 
-bool TNativeForm::ApplyStoredSettings() {
-  const window_core::TLoadedSettings loaded = window_core::LoadSettings();
-  const window_core::TStoredSettings& stored = loaded.values;
-  if (stored.ComPort) SelectItem(Item(IDC_PORT), *stored.ComPort - 1);
-  // Centred on the work area unless stored; an edge stored alone keeps the
-  // other; a place the user could not reach moves onto the nearest screen.
-  RECT work{}, window{};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  GetWindowRect(dialog_, &window);
-  const int width = window.right - window.left, height = window.bottom - window.top;
-  const window_core::TRect frame{stored.Xpos.value_or((work.left + work.right - width) / 2),
-                                 stored.Ypos.value_or((work.top + work.bottom - height) / 2), width, height};
-  const window_core::TPoint place = window_core::ReachablePlace(frame, ScreenWorkAreas());
-  SetWindowPos(dialog_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (stored.Frequency) SelectItem(Item(IDC_FREQUENCY), *stored.Frequency);
-  if (stored.ResetDelay) CheckDlgButton(dialog_, IDC_RESETDELAY, *stored.ResetDelay != 0 ? BST_CHECKED : BST_UNCHECKED);
-  if (loaded.error.empty()) return true;
-  ShowError(nullptr, loaded.error);
-  return false;
-}
-
-// A close during the wait for the card stops the run; during the dialogue it
-// waits for the run's end. The choices are saved, a failed save said.
-void TNativeForm::CloseQuery() {
-  if (!logic_.MayClose()) return;
-  const POINT place = NormalPlace(dialog_);
-  try {
-    window_core::SaveSettings({PortIndex(), place.x, place.y, FrequencyIndex(), Ticked()});
-  } catch (const std::exception& error) {
-    std::string message = error.what();
-    if (!message.empty() && message.back() != '.') message += '.';
-    ShowError(dialog_, message);
-  }
-  DestroyWindow(dialog_);
-  dialog_ = nullptr;
-  PostQuitMessage(0);
-}
-
-void TNativeForm::ShowPortTip() {
-  const int index = PortIndex();
-  const auto tips = window_core::PortTips();
-  portTip_ = index >= 0 && index < static_cast<int>(tips.size()) ? tips[static_cast<std::size_t>(index)]
-                                                                  : "No device on this machine";
-}
-
 void TNativeForm::SetLinkBold(bool bold) {
   SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? linkBoldFont_ : linkFont_), TRUE);
 }
@@ -326,34 +256,24 @@ INT_PTR CALLBACK TNativeForm::DialogProc(HWND dialog, UINT message, WPARAM wPara
     return FALSE;  // the focus is set once the window is filled
   }
   auto* form = reinterpret_cast<TNativeForm*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  return form == nullptr ? FALSE : form->Handle(message, wParam, lParam);
+  if (form == nullptr) return FALSE;
+  // An exception must not cross Windows' frames: it is shown, and the
+  // message loop goes on, as in the Qt window.
+  INT_PTR handled = TRUE;
+  form->logic_.Guarded([&] { handled = form->Handle(message, wParam, lParam); });
+  return handled;
 }
 
 INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam), code = HIWORD(wParam);
-      if (code == CBN_DROPDOWN && id == IDC_PORT) {
-        portTips_ = window_core::PortTips();  // adapters come and go: read as the list opens
-        hoveredPortItem_ = -1;
-      } else if (code == BN_CLICKED && id == IDC_CORVANE) logic_.RunMode("Corvane");
-      else if (code == BN_CLICKED && id == IDC_SMARTMOUSE) logic_.RunMode("SmartMouse");
-      else if (code == STN_DBLCLK && (id == IDC_LINK || id == IDC_IMAGE)) {
-        // The shell's default action for the address; its result is not examined.
-        ShellExecuteA(nullptr, nullptr, window_core::kWebAddress, nullptr, nullptr, SW_SHOW);
-      } else if (id == IDCANCEL) {
-        CloseQuery();  // Escape, as the close box
-      } else {
-        return FALSE;
-      }
-      return TRUE;
-    }
+    case WM_COMMAND:
+      return Command(LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       if (header->code != TTN_GETDISPINFOA) return FALSE;
       auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
       const auto from = reinterpret_cast<HWND>(header->idFrom);
-      if (from == Item(IDC_PORT)) ShowPortTip();
+      if (from == Item(IDC_PORT)) portTip_ = window_core::PortTip(logic_.ItemIndex(TList::Port));
       if (from == portList_) {
         const auto item = static_cast<std::size_t>(hoveredPortItem_);
         portTip_ = hoveredPortItem_ >= 0 && item < portTips_.size() ? portTips_[item] : std::string();
@@ -391,14 +311,33 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_CLOSE:
-      CloseQuery();
+      logic_.CloseQuery();
       return TRUE;
     default:
       return FALSE;
   }
 }
 
-int TNativeForm::FrequencyIndex() const { return ComboItemIndex(Item(IDC_FREQUENCY)); }
+INT_PTR TNativeForm::Command(int id, int code) {
+  if (code == CBN_DROPDOWN && id == IDC_PORT) {
+    portTips_ = window_core::PortTips();  // adapters come and go: read as the list opens
+    hoveredPortItem_ = -1;
+  } else if (code == CBN_SELCHANGE && id == IDC_PORT) {
+    logic_.PortChosen(static_cast<int>(SendMessageA(Item(IDC_PORT), CB_GETCURSEL, 0, 0)));
+  } else if (code == BN_CLICKED && id == IDC_CORVANE) {
+    logic_.RunMode("Corvane");
+  } else if (code == BN_CLICKED && id == IDC_SMARTMOUSE) {
+    logic_.RunMode("SmartMouse");
+  } else if (code == STN_DBLCLK && (id == IDC_LINK || id == IDC_IMAGE)) {
+    // The shell's default action for the address; its result is not examined.
+    ShellExecuteA(nullptr, nullptr, window_core::kWebAddress, nullptr, nullptr, SW_SHOW);
+  } else if (id == IDCANCEL) {
+    logic_.CloseQuery();  // Escape, as the close box
+  } else {
+    return FALSE;
+  }
+  return TRUE;
+}
 
 void TNativeForm::SetText(const std::string& text) { SetWindowTextA(Item(IDC_STATUS), text.c_str()); }
 
@@ -417,8 +356,53 @@ TColor TNativeForm::ButtonFace() const {
 int TNativeForm::Position() const { return static_cast<int>(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
 void TNativeForm::SetPosition(int position) { SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 bool TNativeForm::Ticked() const { return IsDlgButtonChecked(dialog_, IDC_RESETDELAY) == BST_CHECKED; }
-int TNativeForm::PortIndex() const { return ComboItemIndex(Item(IDC_PORT)); }
-std::string TNativeForm::ClockText() const { return WindowText(Item(IDC_FREQUENCY)).substr(0, 4); }
+void TNativeForm::SetTicked(bool ticked) { CheckDlgButton(dialog_, IDC_RESETDELAY, ticked ? BST_CHECKED : BST_UNCHECKED); }
+std::string TNativeForm::ShownText(TList list) const { return WindowText(List(list)); }
+
+int TNativeForm::FindItem(TList list, const std::string& text) const {
+  const auto count = static_cast<int>(SendMessageA(List(list), CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    if (ItemText(List(list), i) == text) return i;  // CB_FINDSTRINGEXACT ignores case
+  }
+  return -1;
+}
+
+void TNativeForm::SelectItem(TList list, int index) {
+  const HWND combo = List(list);
+  const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+  SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
+  if (index < 0 || index >= count) SetWindowTextA(combo, "");
+}
+
+// Centred on the work area unless stored.
+void TNativeForm::PlaceAt(std::optional<int> left, std::optional<int> top) {
+  RECT work{}, window{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(dialog_, &window);
+  const int width = window.right - window.left, height = window.bottom - window.top;
+  const window_core::TRect frame{left.value_or((work.left + work.right - width) / 2),
+                                 top.value_or((work.top + work.bottom - height) / 2), width, height};
+  const window_core::TPoint place = window_core::ReachablePlace(frame, ScreenWorkAreas());
+  SetWindowPos(dialog_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::optional<window_core::TPoint> TNativeForm::NormalPlace() const {
+  const POINT place = NormalPlaceOf(dialog_);
+  return window_core::TPoint{place.x, place.y};
+}
+
+// Windows' message box, or the error box a test installed.
+void TNativeForm::ShowErrorBox(const std::string& caption, const std::string& text) {
+  if (const auto& box = platform::InstalledServices().errorBox) return box(caption, text);
+  MessageBoxA(dialog_ != nullptr && IsWindowVisible(dialog_) ? dialog_ : nullptr, text.c_str(), caption.c_str(),
+              MB_OK | MB_ICONERROR);
+}
+
+void TNativeForm::Finish() {
+  DestroyWindow(dialog_);
+  dialog_ = nullptr;
+  PostQuitMessage(0);
+}
 
 void TNativeForm::EnableModeButtons(bool enabled) {
   EnableWindow(Item(IDC_CORVANE), enabled);

@@ -3,9 +3,11 @@
 // behaviour (window_core) like the Qt window.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "resource.h"
 #include "win32.h"
 #include "window_logic.h"
 
@@ -27,14 +29,12 @@ class TNativeForm final : private window_core::TWindowView {
   static LRESULT CALLBACK PortListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR form);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Command(int id, int code);
   void MakeFonts();
   void Layout();
-  bool ApplyStoredSettings();
-  void CloseQuery();
-  void ShowPortTip();
   void SetLinkBold(bool bold);
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }
-  int FrequencyIndex() const;
+  HWND List(TList list) const { return Item(list == TList::Port ? IDC_PORT : IDC_FREQUENCY); }
 
   // The window as its behaviour and the run see it.
   void SetText(const std::string& text) override;
@@ -43,13 +43,19 @@ class TNativeForm final : private window_core::TWindowView {
   int Position() const override;
   void SetPosition(int position) override;
   bool Ticked() const override;
-  int PortIndex() const override;
-  std::string ClockText() const override;
+  std::string ShownText(TList list) const override;
+  int FindItem(TList list, const std::string& text) const override;
+  void SelectItem(TList list, int index) override;
+  void SetTicked(bool ticked) override;
   void EnableModeButtons(bool enabled) override;
   TFocus Focused() const override;
   void Focus(TFocus control) override;
   void SetStatusTip(const std::string& tip) override;
+  void PlaceAt(std::optional<int> left, std::optional<int> top) override;
+  std::optional<window_core::TPoint> NormalPlace() const override;
+  void ShowErrorBox(const std::string& caption, const std::string& text) override;
   void Close() override;
+  void Finish() override;
 
   HWND dialog_ = nullptr;
   HWND tips_ = nullptr;
@@ -64,7 +70,3 @@ class TNativeForm final : private window_core::TWindowView {
   int dpi_ = 96;
   window_core::TWindowLogic logic_{*this};
 };
-
-// "3.58MHz" or the text shown when it is no item's: what the toolkit's
-// combo box shows, the item index as the stored settings see it.
-int ComboItemIndex(HWND combo);

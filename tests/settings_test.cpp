@@ -77,7 +77,7 @@ TEST_P(StoredComPortTest, SelectsTheItemOneBelow) {
   TForm1& w = MakeForm();
   EXPECT_EQ(w.Port->currentIndex(), GetParam().expectedIndex);
   EXPECT_EQ(w.Port->currentText(), GetParam().expectedText);
-  EXPECT_EQ(ItemIndex(*w.Port) + 1, GetParam().expectedIndex + 1);  // the port a button passes
+  EXPECT_EQ(w.PortItem() + 1, GetParam().expectedIndex + 1);  // the port a button passes
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, StoredComPortTest,

@@ -23,18 +23,27 @@ class FakeView final : public window_core::TWindowView {
   int Position() const override { return position; }
   void SetPosition(int p) override { position = p; }
   bool Ticked() const override { return true; }
-  int PortIndex() const override { return portIndex; }
-  std::string ClockText() const override { return "3.68"; }
+  std::string ShownText(TList list) const override { return list == TList::Port ? portText : "3.68MHz"; }
+  int FindItem(TList list, const std::string& t) const override {
+    return list == TList::Port && t.rfind("Com", 0) == 0 ? std::stoi(t.substr(3)) - 1 : -1;
+  }
+  void SelectItem(TList, int) override {}
+  void SetTicked(bool) override {}
   void EnableModeButtons(bool enabled) override { buttons.push_back(enabled); }
   TFocus Focused() const override { return focus; }
   void Focus(TFocus control) override { focus = control; }
   void SetStatusTip(const std::string& t) override { tip = t; }
+  void PlaceAt(std::optional<int>, std::optional<int>) override {}
+  std::optional<window_core::TPoint> NormalPlace() const override { return std::nullopt; }
+  void ShowErrorBox(const std::string&, const std::string& t) override { errors.push_back(t); }
   void Close() override { ++closes; }
+  void Finish() override {}
 
-  std::string text, tip;
+  std::string text, tip, portText = "Com1";
   TColor color{};
-  int position = 0, portIndex = 0, closes = 0;
+  int position = 0, closes = 0;
   std::vector<bool> buttons;
+  std::vector<std::string> errors;
   TFocus focus = TFocus::Other;
 };
 
@@ -51,7 +60,7 @@ TEST_F(WindowLogicTest, ARunTakesTheChoicesShownAndGivesTheButtonsBackAtItsEnd) 
   EXPECT_EQ(view.text, "SmartMouse 3.68MHz set successfully");
   EXPECT_EQ(view.buttons, (std::vector<bool>{false, true}));
   EXPECT_EQ(view.tip, "");
-  view.portIndex = 4;  // port 5: nothing there
+  view.portText = "Com5";  // nothing there
   logic.RunMode("Corvane");
   EXPECT_EQ(view.text, "Could not open comport!");
   EXPECT_FALSE(view.tip.empty());  // why port 5 did not open, in the system's words
@@ -97,6 +106,22 @@ TEST_F(WindowLogicTest, EachPortItemSaysWhatItOpens) {
   EXPECT_EQ(tips[0], "simulated interface");
   EXPECT_EQ(tips[1], "No device on this machine");
   EXPECT_EQ(tips[2], "/nonexistent/pts/7 (mapped device)");
+}
+
+TEST(ApplicationTitleTest, FromTheProgramFileName) {
+  // The first letter stays as it is.
+  EXPECT_EQ(window_core::ApplicationTitle("/usr/bin/usb-corvane-config"), "usb-corvane-config");
+  EXPECT_EQ(window_core::ApplicationTitle("/opt/USB.Corvane.exe"), "Usb");
+  EXPECT_EQ(window_core::ApplicationTitle("/opt/Project1.exe"), "Project1");
+  EXPECT_EQ(window_core::ApplicationTitle("CONFIG"), "Config");
+}
+
+TEST(TopLevelMessageTest, PointIsAppendedAfterCharactersThatSortAfterIt) {
+  EXPECT_EQ(window_core::TopLevelMessage("Disk full"), "Disk full.");
+  EXPECT_EQ(window_core::TopLevelMessage("Done."), "Done.");
+  EXPECT_EQ(window_core::TopLevelMessage("Invalid data type for 'ComPort'"), "Invalid data type for 'ComPort'");
+  EXPECT_EQ(window_core::TopLevelMessage("What?"), "What?.");
+  EXPECT_EQ(window_core::TopLevelMessage(""), "");
 }
 
 TEST(WindowOptionsTest, TakesTheCommandLinesOptions) {

@@ -200,7 +200,7 @@ TEST_F(ModeButtonTest, TypedPortNameSelectsNoItemAndPassesPortZero) {
   platform::ports::MapEndpoint(0, device);
   TForm1& w = MakeForm();
   w.Port->setEditText("my adapter");
-  EXPECT_EQ(ItemIndex(*w.Port), -1);
+  EXPECT_EQ(w.PortItem(), -1);
   QTest::mouseClick(w.SmartMouseButton, Qt::LeftButton);
   EXPECT_EQ(w.Status->text(), "SmartMouse 3.58MHz set successfully");
   EXPECT_EQ(device->openCount(), 1);
@@ -209,7 +209,7 @@ TEST_F(ModeButtonTest, TypedPortNameSelectsNoItemAndPassesPortZero) {
 TEST_F(ModeButtonTest, TypedPortNameOfAnItemSelectsIt) {
   TForm1& w = MakeForm();
   w.Port->setEditText("COM12");
-  EXPECT_EQ(ItemIndex(*w.Port), 11);
+  EXPECT_EQ(w.PortItem(), 11);
 }
 
 struct TypedClockCase {
@@ -320,22 +320,6 @@ INSTANTIATE_TEST_SUITE_P(Targets, DoubleClickTest, ::testing::Values("LinkLabel"
 
 // --- start-up
 
-TEST(ApplicationTitleTest, FromTheProgramFileName) {
-  // The first letter stays as it is.
-  EXPECT_EQ(ApplicationTitle("/usr/bin/usb-corvane-config"), "usb-corvane-config");
-  EXPECT_EQ(ApplicationTitle("/opt/USB.Corvane.exe"), "Usb");
-  EXPECT_EQ(ApplicationTitle("/opt/Project1.exe"), "Project1");
-  EXPECT_EQ(ApplicationTitle("CONFIG"), "Config");
-}
-
-TEST(TopLevelMessageTest, PointIsAppendedAfterCharactersThatSortAfterIt) {
-  EXPECT_EQ(TopLevelMessage("Disk full"), "Disk full.");
-  EXPECT_EQ(TopLevelMessage("Done."), "Done.");
-  EXPECT_EQ(TopLevelMessage("Invalid data type for 'ComPort'"), "Invalid data type for 'ComPort'");
-  EXPECT_EQ(TopLevelMessage("What?"), "What?.");
-  EXPECT_EQ(TopLevelMessage(""), "");
-}
-
 class StartUpTest : public WindowTest {};
 
 // The toolkit's line as it stands, then where the value is and what helps;
@@ -345,7 +329,7 @@ TEST_F(StartUpTest, BadStoredSettingEndsTheStartWithTheMessageAndNoWindow) {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   EXPECT_EQ(RunProgram(*app), 1);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].first, ApplicationTitle(QCoreApplication::applicationFilePath()));
+  EXPECT_EQ(boxes[0].first.toStdString(), window_core::ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
   EXPECT_EQ(boxes[0].second, "Invalid data type for 'ComPort'\nin the settings file " +
                                  QString::fromStdString(KeyFilePath(machineFolder)) +
                                  ": remove that value, or set it as a number.");

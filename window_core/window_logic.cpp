@@ -1,15 +1,52 @@
 #include "window_logic.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 
+#include "child_process.h"
 #include "port_table.h"
+#include "stored_settings.h"
 
 namespace window_core {
 
+namespace {
+
+// The first `count` characters of UTF-8 text, never half a character.
+std::string FirstCharacters(const std::string& text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t characters = 0; end < text.size(); ++end) {
+    const bool starts = (static_cast<unsigned char>(text[end]) & 0xC0) != 0x80;
+    if (starts && characters++ == count) break;
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+void TWindowLogic::Start() {
+  using TList = TWindowView::TList;
+  const TLoadedSettings loaded = LoadSettings();
+  if (!loaded.notice.empty()) std::fprintf(stderr, "usb-corvane-config: %s\n", loaded.notice.c_str());
+  const TStoredSettings& stored = loaded.values;
+  // No range check: a number naming no item leaves none selected.
+  if (stored.ComPort) {
+    view_.SelectItem(TList::Port, static_cast<int>(std::max<std::int64_t>(-1, std::int64_t{*stored.ComPort} - 1)));
+  }
+  chosenPort_ = ItemIndex(TList::Port);
+  view_.PlaceAt(stored.Xpos, stored.Ypos);
+  if (stored.Frequency) view_.SelectItem(TList::Frequency, *stored.Frequency);
+  if (stored.ResetDelay) view_.SetTicked(*stored.ResetDelay != 0);
+  if (!loaded.error.empty()) throw ERegistryException(loaded.error);
+}
+
+int TWindowLogic::ItemIndex(TWindowView::TList list) const { return view_.FindItem(list, view_.ShownText(list)); }
+
 void TWindowLogic::RunMode(const std::string& modeName) {
-  const std::string clockText = view_.ClockText();
-  const DWORD portNumber = static_cast<DWORD>(view_.PortIndex() + 1);
+  // The clock as the list shows it, typed or chosen; the port by its item.
+  const std::string clockText = FirstCharacters(view_.ShownText(TWindowView::TList::Frequency), 4);
+  const DWORD portNumber = static_cast<DWORD>(ItemIndex(TWindowView::TList::Port) + 1);
   // A pressed button's focus waits on the status line while the run goes, so
   // that a second key press neither lands in the port box nor starts the
   // other mode, and a screen reader speaks the outcome there; at the end it
@@ -51,6 +88,47 @@ bool TWindowLogic::MayClose() {
   return true;
 }
 
+bool TWindowLogic::CloseQuery() {
+  if (!MayClose()) return false;
+  using TList = TWindowView::TList;
+  // Text typed over the port list names no item: the item chosen last is
+  // stored, so that the next start still opens a port.
+  const int shownPort = ItemIndex(TList::Port);
+  TWindowChoices choices{shownPort >= 0 ? shownPort : chosenPort_, {}, {}, ItemIndex(TList::Frequency),
+                         view_.Ticked()};
+  if (const auto place = view_.NormalPlace()) {
+    choices.left = place->x;
+    choices.top = place->y;
+  }
+  try {
+    SaveSettings(choices);
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
+  view_.Finish();
+  return true;
+}
+
+void TWindowLogic::ShowError(const std::string& message) {
+  view_.ShowErrorBox(ErrorBoxCaption(), TopLevelMessage(message));
+}
+
+std::string ApplicationTitle(const std::string& programPath) {
+  std::string name = programPath.substr(programPath.find_last_of("/\\") + 1);
+  name = name.substr(0, name.find('.'));
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+  }
+  return name;
+}
+
+std::string ErrorBoxCaption() { return ApplicationTitle(platform::OwnProgramPath()); }
+
+std::string TopLevelMessage(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+  return message;
+}
+
 std::vector<std::string> PortTips(unsigned count) {
   // One look at the machine's devices serves every item.
   std::map<unsigned, platform::ports::PortEntry> devices;
@@ -77,6 +155,12 @@ std::vector<std::string> PortTips(unsigned count) {
     }
   }
   return tips;
+}
+
+std::string PortTip(int index) {
+  const auto tips = PortTips();
+  return index >= 0 && index < static_cast<int>(tips.size()) ? tips[static_cast<std::size_t>(index)]
+                                                             : "No device on this machine";
 }
 
 }  // namespace window_core
