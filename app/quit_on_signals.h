@@ -1,8 +1,8 @@
 // SIGTERM, SIGHUP and SIGINT close the window the normal way, so the choices
 // are saved: a logout without a session manager, or Ctrl-C in the terminal
-// that started it. On Windows the same for Ctrl-C, Ctrl-Break and closing the
-// console the window was started from. The handler only hands the close over
-// to the window's event loop.
+// that started it. (On Windows the native window closes with the session and
+// its console: app_windows.) The handler only hands the close over to the
+// window's event loop.
 #pragma once
 
 #include <QObject>

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "console_close.h"
 #include "log.h"
 #include "native_form.h"
 #include "standard_descriptors.h"
@@ -17,11 +18,12 @@
 
 namespace {
 
-// A window program has no console of its own: --help, --version and errors
-// go to the one it was started from, or to where its output was sent.
+// A window program has no console of its own: --help, --version and the
+// messages go to the one it was started from, or to where its output was
+// sent; the window closes with that console.
 void UseParentConsole() {
   const bool redirected = GetStdHandle(STD_OUTPUT_HANDLE) != nullptr;
-  if (redirected || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (GetConsoleWindow() != nullptr || !AttachConsole(ATTACH_PARENT_PROCESS) || redirected) return;
   std::freopen("CONOUT$", "w", stdout);
   std::freopen("CONOUT$", "w", stderr);
   SetConsoleOutputCP(CP_UTF8);  // names in any script, as the manifest's code page has them
@@ -52,6 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
 
   TNativeForm form;
   if (!form.Create(instance)) return 1;  // said in the error box
+  UseParentConsole();
+  const TCloseWithConsole closeWithConsole(form.Handle());
   TWin32Pump pump(form.Handle());
   const platform::ScopedServices windowServices(
       [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });

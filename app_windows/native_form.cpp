@@ -313,6 +313,14 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       logic_.CloseQuery();
       return TRUE;
+    case WM_QUERYENDSESSION: {
+      // The session ends: the close as from the close box, the choices
+      // saved. While the run's dialogue goes the answer is no; the window
+      // then closes at the run's end, seconds later, and the end may go on.
+      const HWND dialog = dialog_;
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, logic_.CloseQuery() ? TRUE : FALSE);
+      return TRUE;
+    }
     default:
       return FALSE;
   }
