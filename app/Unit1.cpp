@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QWindow>
@@ -17,6 +18,7 @@
 #include "readable_colors.h"
 #include "ui_Unit1.h"
 #include "win32.h"
+#include "window_place.h"
 
 TForm1* Form1 = nullptr;
 std::string WebAddress = window_core::kWebAddress;
@@ -102,6 +104,7 @@ TForm1::TForm1(QWidget* parent)
   CorvaneButton->setFocus(Qt::OtherFocusReason);
 
   LinkLabel->setText(QString::fromStdString(WebAddress));
+  linkPlace_ = LinkLabel->geometry();
   logic_.Start();
   SerialPort.LogTraffic = false;
   RunWindow = {this, this};
@@ -121,18 +124,20 @@ void TForm1::RunMode(const std::string& modeName) { logic_.RunMode(modeName); }
 void TForm1::CorvaneButtonClick() { RunMode("Corvane"); }
 void TForm1::SmartMouseButtonClick() { RunMode("SmartMouse"); }
 
-void TForm1::LinkLabelMouseEnter() {
-  QFont font = LinkLabel->font();
-  font.setBold(true);
-  font.setUnderline(true);
-  LinkLabel->setFont(font);
-}
+void TForm1::LinkLabelMouseEnter() { SetLinkStyle(true); }
+void TForm1::LinkLabelMouseLeave() { SetLinkStyle(false); }
 
-void TForm1::LinkLabelMouseLeave() {
+// Underlined, bold under the mouse; the label widens when the address no
+// longer fits, so that it stays whole.
+void TForm1::SetLinkStyle(bool bold) {
   QFont font = LinkLabel->font();
-  font.setBold(false);
+  font.setBold(bold);
   font.setUnderline(true);
   LinkLabel->setFont(font);
+  const int textWidth = QFontMetrics(font).horizontalAdvance(LinkLabel->text());
+  const window_core::TRect place = window_core::LinkPlace(
+      {linkPlace_.x(), linkPlace_.y(), linkPlace_.width(), linkPlace_.height()}, width(), textWidth);
+  LinkLabel->setGeometry(place.left, place.top, place.width, place.height);
 }
 
 void TForm1::LinkLabelDblClick() { OpenWebAddress(); }

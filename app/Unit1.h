@@ -67,6 +67,7 @@ class TForm1 : public QWidget, private window_core::TWindowView {
  private:
   void RunMode(const std::string& modeName);
   void OpenWebAddress();
+  void SetLinkStyle(bool bold);
   void MoveOnto(QPoint wanted);
   void PlaceOnceShown();
   void ShowPortDevices();
@@ -100,6 +101,7 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   // Stored edges still to apply once the window is shown.
   std::optional<int> storedXpos_, storedYpos_;
   bool placedOnceShown_ = false;
+  QRect linkPlace_;  // the link's own place, which a wide address widens
 };
 
 extern TForm1* Form1;

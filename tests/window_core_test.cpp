@@ -2,6 +2,7 @@
 // what a Qt window and a native Windows window share. Runs under Wine too.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "virtual_time_test.h"
@@ -184,6 +185,16 @@ TEST(WindowPlaceTest, StaysReachable) {
 
 // Every status background and the button face of a light and a dark theme
 // get text of at least AA contrast; the link keeps navy where it reads.
+// The link under the mouse: its own place while the bold address fits,
+// widened about its centre when it does not, never past the window's edge.
+TEST(WindowPlaceTest, LinkWidensAboutItsCentreForAWiderText) {
+  const window_core::TRect own{165, 96, 204, 13};
+  for (const auto& [text, left, width] : {std::tuple{190, 165, 204}, {215, 160, 215}, {250, 128, 250}, {400, 0, 378}}) {
+    const window_core::TRect place = window_core::LinkPlace(own, 378, text);
+    EXPECT_EQ(std::tuple(place.left, place.top, place.width, place.height), std::tuple(left, 96, width, 13)) << text;
+  }
+}
+
 TEST(ReadableColorsTest, TextAndLinkReadOnEveryBackground) {
   const TColor lightFace{240, 240, 240}, darkFace{53, 53, 53};
   for (const TColor background : {TColor{0, 255, 0}, clRed, clYellow, lightFace, darkFace}) {

@@ -298,6 +298,9 @@ TEST_F(LinkTest, LabelIsPlainThenBoldUnderlinedThenUnderlined) {
   QCoreApplication::sendEvent(w.LinkLabel, &enter);
   EXPECT_TRUE(w.LinkLabel->font().bold());
   EXPECT_TRUE(w.LinkLabel->font().underline());
+  // The whole bold address fits, about the link's own centre.
+  EXPECT_GE(w.LinkLabel->width(), QFontMetrics(w.LinkLabel->font()).horizontalAdvance(w.LinkLabel->text()));
+  EXPECT_NEAR(w.LinkLabel->geometry().center().x(), 165 + 204 / 2, 1);
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(w.LinkLabel, &leave);
   EXPECT_FALSE(w.LinkLabel->font().bold());

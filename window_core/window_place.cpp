@@ -47,4 +47,10 @@ TPoint ReachablePlace(const TRect& window, const std::vector<TRect>& screens) {
           Fit(window.top, window.height, nearest->top, nearest->Bottom())};
 }
 
+TRect LinkPlace(const TRect& own, int clientWidth, int textWidth) {
+  const int width = std::min(std::max(own.width, textWidth), clientWidth);
+  const int left = std::clamp(own.left + own.width / 2 - width / 2, 0, clientWidth - width);
+  return {left, own.top, width, own.height};
+}
+
 }  // namespace window_core

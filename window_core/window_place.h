@@ -27,4 +27,10 @@ inline constexpr int kTitleBarHeight = 24;
 // the available areas (without panels and docks) of every screen.
 TPoint ReachablePlace(const TRect& window, const std::vector<TRect>& screens);
 
+// The link's place for a text `textWidth` wide: `own` while the text fits,
+// otherwise widened about its centre, inside a client area `clientWidth`
+// wide, so that the address under the mouse (in a bold face, wider in some
+// fonts than the link is) stays whole.
+TRect LinkPlace(const TRect& own, int clientWidth, int textWidth);
+
 }  // namespace window_core
