@@ -11,7 +11,6 @@
 #endif
 
 #include "Scom.h"
-#include "resource.h"
 #include "services.h"
 #include "stored_settings.h"
 #include "readable_colors.h"
@@ -19,22 +18,26 @@
 
 namespace {
 
-// The Qt window's form, in pixels at 96 DPI: client 378 x 155.
-struct Place {
-  int id;
-  int x, y, width, height;
+// Each kind of the form's controls as a Windows control: its class, style and
+// extended style.
+struct NativeKind {
+  const char* windowClass;
+  DWORD style, extendedStyle;
 };
-constexpr std::array<Place, 12> kPlaces{{
-    {IDC_LABEL1, 8, 12, 70, 13},      {IDC_PORT, 80, 8, 73, 21},
-    {IDC_LABEL2, 8, 36, 70, 13},      {IDC_FREQUENCY, 80, 32, 73, 21},
-    {IDC_RESETDELAY, 8, 56, 145, 17}, {IDC_CORVANE, 8, 80, 65, 25},
-    {IDC_SMARTMOUSE, 80, 80, 73, 25}, {IDC_PROGRESS, 8, 112, 361, 12},
-    {IDC_STATUS, 8, 128, 361, 21},    {IDC_IMAGE, 165, 8, 204, 89},
-    {IDC_LINK, 165, 96, 204, 13},     {0, 0, 0, 378, 155},  // the client area
-}};
-constexpr const char* kPortItems[] = {"Com1",  "Com2",  "Com3",  "Com4",  "Com5",  "Com6",  "Com7",  "Com8",
-                                      "COM9",  "COM10", "COM11", "COM12", "COM13", "COM14", "COM15", "COM16"};
-constexpr const char* kFrequencyItems[] = {"3.58MHz", "3.68MHz", "6.00MHz"};
+NativeKind NativeKindOf(const form::TControl& control) {
+  using form::TKind;
+  const DWORD tabStop = control.tabStop ? WS_TABSTOP : 0;
+  switch (control.kind) {
+    case TKind::Label: return {"STATIC", static_cast<DWORD>(SS_NOTIFY | (control.centred ? SS_CENTER : SS_LEFT)), 0};
+    case TKind::Picture: return {"STATIC", static_cast<DWORD>(SS_NOTIFY | SS_BITMAP | SS_CENTERIMAGE), 0};
+    case TKind::Button: return {"BUTTON", static_cast<DWORD>(BS_PUSHBUTTON | tabStop), 0};
+    case TKind::CheckBox: return {"BUTTON", static_cast<DWORD>(BS_AUTOCHECKBOX | tabStop), 0};
+    case TKind::DropDown: return {"COMBOBOX", static_cast<DWORD>(CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | tabStop), 0};
+    case TKind::Edit: return {"EDIT", static_cast<DWORD>(ES_AUTOHSCROLL | (control.readOnly ? ES_READONLY : 0) | tabStop), WS_EX_CLIENTEDGE};
+    case TKind::Progress: return {PROGRESS_CLASSA, static_cast<DWORD>(PBS_SMOOTH), 0};
+  }
+  return {"STATIC", 0, 0};
+}
 
 std::string WindowText(HWND window) {
   std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1);
@@ -94,6 +97,13 @@ HFONT DerivedFont(HFONT base, bool bold, bool underline) {
   return CreateFontIndirectA(&font);
 }
 
+const form::TControl& Control(int id) {
+  for (const form::TControl& control : form::kControls) {
+    if (control.id == id) return control;
+  }
+  return form::kControls[0];
+}
+
 }  // namespace
 
 TNativeForm::~TNativeForm() {
@@ -113,22 +123,33 @@ bool TNativeForm::Create(HINSTANCE instance) {
                reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 32, 32, 0)));
   SendMessageA(dialog_, WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, 0)));
-  for (const char* item : kPortItems) SendMessageA(Item(IDC_PORT), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-  for (const char* item : kFrequencyItems) {
+  SetWindowTextA(dialog_, form::kTitle);
+  // The controls in the form's order, which is the tab order.
+  for (const form::TControl& control : form::kControls) {
+    const NativeKind kind = NativeKindOf(control);
+    CreateWindowExA(kind.extendedStyle, kind.windowClass, control.text, WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0,
+                    0, dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+    if (control.checked) CheckDlgButton(dialog_, control.id, BST_CHECKED);
+    if (control.kind == form::TKind::Progress) SendMessageA(Item(control.id), PBM_SETRANGE32, 0, control.maximum);
+  }
+  SendMessageA(Item(IDC_IMAGE1), STM_SETIMAGE, IMAGE_BITMAP,
+               reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_LOGO), IMAGE_BITMAP, 0, 0, 0)));
+  for (const char* item : form::kPortItems) {
+    SendMessageA(Item(IDC_PORT), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  }
+  for (const char* item : form::kFrequencyItems) {
     SendMessageA(Item(IDC_FREQUENCY), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
   }
   SendMessageA(Item(IDC_PORT), CB_SETCURSEL, 0, 0);
   SendMessageA(Item(IDC_FREQUENCY), CB_SETCURSEL, 0, 0);
-  CheckDlgButton(dialog_, IDC_RESETDELAY, BST_CHECKED);
-  SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, 15);
-  SetWindowTextA(Item(IDC_LINK), window_core::kWebAddress);
+  SetWindowTextA(Item(IDC_LINKLABEL), window_core::kWebAddress);
   SetColor(ButtonFace());
 
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
   MakeFonts();
-  SetWindowSubclass(Item(IDC_LINK), LinkProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(Item(IDC_LINKLABEL), LinkProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // Tool tips for the status line (why a port did not open) and the port box
   // (what its number opens), asked for as they are shown.
@@ -170,7 +191,7 @@ bool TNativeForm::Create(HINSTANCE instance) {
   SerialPort.LogTraffic = false;
   RunWindow = {this, this};
   ShowWindow(dialog_, SW_SHOW);
-  SetFocus(Item(IDC_CORVANE));
+  SetFocus(Item(IDC_CORVANEBUTTON));
   return true;
 }
 
@@ -194,30 +215,47 @@ void TNativeForm::MakeFonts() {
   linkFont_ = DerivedFont(formFont_, false, true);
   linkBoldFont_ = DerivedFont(formFont_, true, true);
   SendMessageA(Item(IDC_STATUS), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(linkHot_ ? linkBoldFont_ : linkFont_), FALSE);
+  SendMessageA(Item(IDC_LINKLABEL), WM_SETFONT, reinterpret_cast<WPARAM>(linkHot_ ? linkBoldFont_ : linkFont_), FALSE);
 }
 
-// The pixel places of the Qt window's form, at the window's DPI.
+// The form's pixel places, at the window's DPI.
 void TNativeForm::Layout() {
-  auto scaled = [this](int pixels) { return MulDiv(pixels, dpi_, 96); };
-  for (const Place& place : kPlaces) {
-    if (place.id == 0) {
-      RECT frame{0, 0, scaled(place.width), scaled(place.height)};
-      AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
-      SetWindowPos(dialog_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-      // A drop-down combo box's height is its list's: the closed box keeps its own.
-      const bool combo = place.id == IDC_PORT || place.id == IDC_FREQUENCY;
-      SetWindowPos(Item(place.id), nullptr, scaled(place.x), scaled(place.y), scaled(place.width),
-                   scaled(combo ? 200 : place.height), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+  RECT frame{0, 0, Scaled(form::kClientWidth), Scaled(form::kClientHeight)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+  SetWindowPos(dialog_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const form::TControl& control : form::kControls) {
+    // A drop-down combo box's height is its list's: the closed box keeps its own.
+    const int height = control.kind == form::TKind::DropDown ? 200 : control.height;
+    SetWindowPos(Item(control.id), nullptr, Scaled(control.left), Scaled(control.top), Scaled(control.width),
+                 Scaled(height), SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  PlaceLink();
 }
 
 void TNativeForm::SetLinkBold(bool bold) {
-  SendMessageA(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? linkBoldFont_ : linkFont_), TRUE);
+  SendMessageA(Item(IDC_LINKLABEL), WM_SETFONT, reinterpret_cast<WPARAM>(bold ? linkBoldFont_ : linkFont_), TRUE);
+  PlaceLink();
+}
+
+// The link's own place, widened while its text in the font it has now
+// would not fit, so that the address stays whole under the mouse.
+void TNativeForm::PlaceLink() {
+  const HWND link = Item(IDC_LINKLABEL);
+  const std::string text = WindowText(link);
+  SIZE extent{};
+  HDC dc = GetDC(link);
+  const HGDIOBJ before = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(link, WM_GETFONT, 0, 0)));
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, before);
+  ReleaseDC(link, dc);
+  const form::TControl& own = Control(IDC_LINKLABEL);
+  const window_core::TRect place = window_core::LinkPlace({own.left, own.top, own.width, own.height},
+                                                          form::kClientWidth, MulDiv(extent.cx, 96, dpi_) + 1);
+  SetWindowPos(link, nullptr, Scaled(place.left), Scaled(place.top), Scaled(place.width), Scaled(place.height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(dialog_, nullptr, TRUE);  // the strip the wider link left
 }
 
 LRESULT CALLBACK TNativeForm::PortListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -282,6 +320,7 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       info->lpszText = const_cast<char*>(tip.c_str());
       return TRUE;
     }
+    case WM_CTLCOLOREDIT:  // the status line, editable as in the Qt window
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lParam) == Item(IDC_STATUS)) {
         SetBkColor(reinterpret_cast<HDC>(wParam), statusColor_);
@@ -290,7 +329,7 @@ INT_PTR TNativeForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetTextColor(reinterpret_cast<HDC>(wParam), RGB(text.red, text.green, text.blue));
         return reinterpret_cast<INT_PTR>(statusBrush_);
       }
-      if (reinterpret_cast<HWND>(lParam) == Item(IDC_LINK)) {
+      if (reinterpret_cast<HWND>(lParam) == Item(IDC_LINKLABEL)) {
         auto color = [](int index) {
           const COLORREF c = GetSysColor(index);
           return TColor{GetRValue(c), GetGValue(c), GetBValue(c)};
@@ -332,11 +371,11 @@ INT_PTR TNativeForm::Command(int id, int code) {
     hoveredPortItem_ = -1;
   } else if (code == CBN_SELCHANGE && id == IDC_PORT) {
     logic_.PortChosen(static_cast<int>(SendMessageA(Item(IDC_PORT), CB_GETCURSEL, 0, 0)));
-  } else if (code == BN_CLICKED && id == IDC_CORVANE) {
+  } else if (code == BN_CLICKED && id == IDC_CORVANEBUTTON) {
     logic_.RunMode("Corvane");
-  } else if (code == BN_CLICKED && id == IDC_SMARTMOUSE) {
+  } else if (code == BN_CLICKED && id == IDC_SMARTMOUSEBUTTON) {
     logic_.RunMode("SmartMouse");
-  } else if (code == STN_DBLCLK && (id == IDC_LINK || id == IDC_IMAGE)) {
+  } else if (code == STN_DBLCLK && (id == IDC_LINKLABEL || id == IDC_IMAGE1)) {
     // The shell's default action for the address; its result is not examined.
     ShellExecuteA(nullptr, nullptr, window_core::kWebAddress, nullptr, nullptr, SW_SHOW);
   } else if (id == IDCANCEL) {
@@ -361,10 +400,10 @@ TColor TNativeForm::ButtonFace() const {
   return {GetRValue(face), GetGValue(face), GetBValue(face)};
 }
 
-int TNativeForm::Position() const { return static_cast<int>(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
-void TNativeForm::SetPosition(int position) { SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
-bool TNativeForm::Ticked() const { return IsDlgButtonChecked(dialog_, IDC_RESETDELAY) == BST_CHECKED; }
-void TNativeForm::SetTicked(bool ticked) { CheckDlgButton(dialog_, IDC_RESETDELAY, ticked ? BST_CHECKED : BST_UNCHECKED); }
+int TNativeForm::Position() const { return static_cast<int>(SendMessageA(Item(IDC_PROGRESSBAR1), PBM_GETPOS, 0, 0)); }
+void TNativeForm::SetPosition(int position) { SendMessageA(Item(IDC_PROGRESSBAR1), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+bool TNativeForm::Ticked() const { return IsDlgButtonChecked(dialog_, IDC_ENABLERESETDELAY) == BST_CHECKED; }
+void TNativeForm::SetTicked(bool ticked) { CheckDlgButton(dialog_, IDC_ENABLERESETDELAY, ticked ? BST_CHECKED : BST_UNCHECKED); }
 std::string TNativeForm::ShownText(TList list) const { return WindowText(List(list)); }
 
 int TNativeForm::FindItem(TList list, const std::string& text) const {
@@ -413,22 +452,22 @@ void TNativeForm::Finish() {
 }
 
 void TNativeForm::EnableModeButtons(bool enabled) {
-  EnableWindow(Item(IDC_CORVANE), enabled);
-  EnableWindow(Item(IDC_SMARTMOUSE), enabled);
+  EnableWindow(Item(IDC_CORVANEBUTTON), enabled);
+  EnableWindow(Item(IDC_SMARTMOUSEBUTTON), enabled);
 }
 
 TNativeForm::TFocus TNativeForm::Focused() const {
   const HWND focused = GetFocus();
   if (focused == nullptr) return TFocus::Other;
-  if (focused == Item(IDC_CORVANE)) return TFocus::CorvaneButton;
-  if (focused == Item(IDC_SMARTMOUSE)) return TFocus::SmartMouseButton;
+  if (focused == Item(IDC_CORVANEBUTTON)) return TFocus::CorvaneButton;
+  if (focused == Item(IDC_SMARTMOUSEBUTTON)) return TFocus::SmartMouseButton;
   return focused == Item(IDC_STATUS) ? TFocus::Status : TFocus::Other;
 }
 
 // As the dialog manager moves it, so that the buttons' default look follows.
 void TNativeForm::Focus(TFocus control) {
-  const int id = control == TFocus::CorvaneButton      ? IDC_CORVANE
-                 : control == TFocus::SmartMouseButton ? IDC_SMARTMOUSE
+  const int id = control == TFocus::CorvaneButton      ? IDC_CORVANEBUTTON
+                 : control == TFocus::SmartMouseButton ? IDC_SMARTMOUSEBUTTON
                  : control == TFocus::Status           ? IDC_STATUS
                                                        : 0;
   if (id != 0) SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);

@@ -1,12 +1,13 @@
-// The window on Windows without Qt: a dialog from the program's resources,
-// laid out in pixels as the Qt window's form, and a thin view of the window's
-// behaviour (window_core) like the Qt window.
+// The window on Windows without Qt: a dialog made from the Qt window's form
+// (form_description.h), laid out in its pixels, and a thin view of the
+// window's behaviour (window_core) like the Qt window.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "form_description.h"
 #include "resource.h"
 #include "win32.h"
 #include "window_logic.h"
@@ -33,6 +34,8 @@ class TNativeForm final : private window_core::TWindowView {
   void MakeFonts();
   void Layout();
   void SetLinkBold(bool bold);
+  void PlaceLink();
+  int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }
   HWND List(TList list) const { return Item(list == TList::Port ? IDC_PORT : IDC_FREQUENCY); }
 
