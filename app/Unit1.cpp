@@ -250,12 +250,7 @@ void IdentifyToDesktop() {
 }
 
 int RunProgram(QApplication& application, const WindowOptions& options) {
-  if (options.simulate) {
-    if (auto problem = window_core::Simulate(options)) {
-      std::fprintf(stderr, "usb-corvane-config: %s\n", problem->c_str());
-      return 2;
-    }
-  }
+  if (!window_core::SimulateAsAsked(options)) return 2;
   platform::QtMessagePump pump;
   const platform::ScopedServices windowServices(
       [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });
@@ -271,12 +266,9 @@ int RunProgram(QApplication& application, const WindowOptions& options) {
   }
   Form1 = form.get();
   TQuitOnSignals quitOnSignals([&form] { form->close(); });
-  // After the window's construction, which switches the traffic log off.
-  std::optional<TTrace> trace;
-  if (options.trace) trace.emplace(*options.trace);
+  const window_core::TWindowTrace trace(options);
   form->show();
   application.exec();
   Form1 = nullptr;
-  if (trace && !trace->Problem().empty()) std::fprintf(stderr, "usb-corvane-config: %s\n", trace->Problem().c_str());
   return 0;
 }

@@ -1,13 +1,11 @@
 // usb-corvane-config.exe: the window on Windows, native, with the behaviour
 // of the Qt window on Linux.
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "console_close.h"
-#include "log.h"
 #include "native_form.h"
 #include "standard_descriptors.h"
 #include "win32.h"
@@ -42,30 +40,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     return command_line::FinishStandardOutput("usb-corvane-config") != 0 ? 1 : exit->status;
   }
   const WindowOptions& options = std::get<WindowOptions>(parsed);
-  if (options.simulate) {
-    if (auto problem = window_core::Simulate(options)) {
-      UseParentConsole();
-      std::fprintf(stderr, "usb-corvane-config: %s\n", problem->c_str());
-      return 2;
-    }
-  }
+  UseParentConsole();
+  if (!window_core::SimulateAsAsked(options)) return 2;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
   TNativeForm form;
   if (!form.Create(instance)) return 1;  // said in the error box
-  UseParentConsole();
   const TCloseWithConsole closeWithConsole(form.Handle());
   TWin32Pump pump(form.Handle());
   const platform::ScopedServices windowServices(
       [&](platform::Services& services) { window_core::AddWindowServices(services, options, pump); });
-  // After the window's construction, which switches the traffic log off.
-  std::optional<TTrace> trace;
-  if (options.trace) trace.emplace(*options.trace);
-  const int status = pump.Loop();
-  if (trace && !trace->Problem().empty()) {
-    UseParentConsole();
-    std::fprintf(stderr, "usb-corvane-config: %s\n", trace->Problem().c_str());
-  }
-  return status;
+  const window_core::TWindowTrace trace(options);
+  return pump.Loop();
 }

@@ -1,5 +1,7 @@
 #include "window_startup.h"
 
+#include <cstdio>
+
 #include "command_line.h"
 #include "corvane_emulator.h"
 #include "port_table.h"
@@ -61,6 +63,21 @@ std::optional<std::string> Simulate(const WindowOptions& options) {
   }
   for (unsigned number = 0; number <= kPortCount; ++number) platform::ports::MapEndpoint(number, device);
   return std::nullopt;
+}
+
+bool SimulateAsAsked(const WindowOptions& options) {
+  if (!options.simulate) return true;
+  const auto problem = Simulate(options);
+  if (problem) std::fprintf(stderr, "%s: %s\n", kProgram, problem->c_str());
+  return !problem;
+}
+
+TWindowTrace::TWindowTrace(const WindowOptions& options) {
+  if (options.trace) trace_.emplace(*options.trace);
+}
+
+TWindowTrace::~TWindowTrace() {
+  if (trace_ && !trace_->Problem().empty()) std::fprintf(stderr, "%s: %s\n", kProgram, trace_->Problem().c_str());
 }
 
 void AddWindowServices(platform::Services& services, const WindowOptions& options, platform::MessagePump& pump) {

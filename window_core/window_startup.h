@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "log.h"
 #include "services.h"
 
 struct WindowOptions {
@@ -33,6 +34,23 @@ namespace window_core {
 // Every number of the list, and a typed name (0), opens one simulated
 // interface that plays `options.scenario`; returns what is wrong with it.
 std::optional<std::string> Simulate(const WindowOptions& options);
+// With --simulate, Simulate; false after saying on standard error what is
+// wrong with the scenario: the program then ends with 2.
+bool SimulateAsAsked(const WindowOptions& options);
+
+// The traffic log --trace asks for, from its start to the window's end, when
+// it says on standard error why it could not be written, if it could not.
+// Started after the window's construction, which switches the log off.
+class TWindowTrace {
+ public:
+  explicit TWindowTrace(const WindowOptions& options);
+  ~TWindowTrace();
+  TWindowTrace(const TWindowTrace&) = delete;
+  TWindowTrace& operator=(const TWindowTrace&) = delete;
+
+ private:
+  std::optional<TTrace> trace_;
+};
 
 // What the window changes in the services it starts with (the system's own,
 // or a test's): `pump` runs its messages while a run waits, and with
