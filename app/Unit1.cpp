@@ -106,13 +106,9 @@ TForm1::TForm1(QWidget* parent)
   LinkLabel->setText(QString::fromStdString(WebAddress));
   linkPlace_ = LinkLabel->geometry();
   logic_.Start();
-  SerialPort.LogTraffic = false;
-  RunWindow = {this, this};
 }
 
-TForm1::~TForm1() {
-  if (RunWindow.ProgressBar1 == this) RunWindow = {};
-}
+TForm1::~TForm1() = default;
 
 void TForm1::ShowPortDevices() {
   const std::vector<std::string> tips = window_core::PortTips(static_cast<unsigned>(Port->count()));

@@ -107,7 +107,6 @@ const form::TControl& Control(int id) {
 }  // namespace
 
 TNativeForm::~TNativeForm() {
-  if (RunWindow.ProgressBar1 == this) RunWindow = {};
   if (dialog_ != nullptr && IsWindow(dialog_)) DestroyWindow(dialog_);
   for (HGDIOBJ object : {static_cast<HGDIOBJ>(statusBrush_), static_cast<HGDIOBJ>(formFont_), static_cast<HGDIOBJ>(boldFont_),
                          static_cast<HGDIOBJ>(linkFont_), static_cast<HGDIOBJ>(linkBoldFont_)}) {
@@ -188,8 +187,6 @@ bool TNativeForm::Create(HINSTANCE instance) {
     logic_.ShowError(error.what());
     return false;
   }
-  SerialPort.LogTraffic = false;
-  RunWindow = {this, this};
   ShowWindow(dialog_, SW_SHOW);
   SetFocus(Item(IDC_CORVANEBUTTON));
   return true;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "Scom.h"
 #include "child_process.h"
 #include "port_table.h"
 #include "stored_settings.h"
@@ -39,6 +40,12 @@ void TWindowLogic::Start() {
   if (stored.Frequency) view_.SelectItem(TList::Frequency, *stored.Frequency);
   if (stored.ResetDelay) view_.SetTicked(*stored.ResetDelay != 0);
   if (!loaded.error.empty()) throw ERegistryException(loaded.error);
+  SerialPort.LogTraffic = false;
+  RunWindow = {&view_, &view_};
+}
+
+TWindowLogic::~TWindowLogic() {
+  if (RunWindow.ProgressBar1 == &view_) RunWindow = {};
 }
 
 int TWindowLogic::ItemIndex(TWindowView::TList list) const { return view_.FindItem(list, view_.ShownText(list)); }

@@ -21,10 +21,16 @@ inline constexpr const char* kWebAddress = "https://www.veltra-software.example/
 class TWindowLogic {
  public:
   explicit TWindowLogic(TWindowView& view) : view_(view) {}
+  // The run no longer reaches the window.
+  ~TWindowLogic();
+  TWindowLogic(const TWindowLogic&) = delete;
+  TWindowLogic& operator=(const TWindowLogic&) = delete;
 
-  // Applies the stored settings, each at once in reading order. Throws
-  // ERegistryException, after those before it, for a value that cannot be
-  // read: the window is then not shown and the program ends with 1.
+  // Applies the stored settings, each at once in reading order, then gives
+  // the run the window and switches its traffic log off (--trace starts one
+  // of its own). Throws ERegistryException, after the values before it, for
+  // a value that cannot be read: the window is then not shown and the
+  // program ends with 1.
   void Start();
   // The toolkit's notice that the user chose a port item.
   void PortChosen(int index) { chosenPort_ = index; }
