@@ -6,10 +6,6 @@
 #include <array>
 #include <vector>
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0  // Windows 8.1; older headers lack it
-#endif
-
 #include "Scom.h"
 #include "services.h"
 #include "stored_settings.h"

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "command_line.h"
+#include "machine_ports.h"
 
 namespace cli {
 namespace {
@@ -30,7 +31,7 @@ std::string HelpText() {
          "  --clock=3.58|3.68|6.00     the card clock in MHz (default 3.58)\n"
          "  --reset-delay=on|off       the reset-delay option (default on)\n"
          "  --port=N                   the port as the window numbers it (--list-ports)\n"
-         "  --device=PATH              a serial device by its path, e.g. " + std::string(kDeviceExample) + "\n"
+         "  --device=PATH              a serial device by its path, e.g. " + std::string(platform::ports::DeviceExample()) + "\n"
          "                             (--port and --device may be repeated: the ports\n"
          "                             are set at the same time)\n"
          "  --all                      every USB serial adapter plugged in, at once\n"
@@ -111,7 +112,7 @@ std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv
     options.ports.push_back(static_cast<unsigned>(*number));
   }
   for (const std::string& device : parser.Values("device")) {
-    if (device.empty()) return UsageError{std::string("--device needs a device path such as ") + kDeviceExample};
+    if (device.empty()) return UsageError{std::string("--device needs a device path such as ") + platform::ports::DeviceExample()};
     if (std::find(options.devices.begin(), options.devices.end(), device) != options.devices.end()) {
       return UsageError{"--device " + device + " is given twice"};
     }

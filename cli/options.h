@@ -34,13 +34,6 @@ struct UsageError {
   std::string message;
 };
 
-// The device a user of this system would name: a COM port on Windows.
-#ifdef _WIN32
-inline constexpr const char* kDeviceExample = "COM3";
-#else
-inline constexpr const char* kDeviceExample = "/dev/ttyUSB0";
-#endif
-
 std::variant<Options, UsageError> ParseOptions(int argc, const char* const* argv);
 // A configuration's options written back as the arguments ParseOptions reads
 // as them (the program's own name not among them): how a run is asked of

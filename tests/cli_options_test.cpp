@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "machine_ports.h"
+
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -84,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--mode", "corvane", "--events", "--port", "1", "--device", "/dev/x"},
                   "--events goes with one port"},
         UsageCase{{"--mode", "corvane", "--device="},
-                  std::string("--device needs a device path such as ") + cli::kDeviceExample},
+                  std::string("--device needs a device path such as ") + platform::ports::DeviceExample()},
         UsageCase{{"--frobnicate"}, "Unknown option '--frobnicate'."},
         UsageCase{{"-x"}, "Unknown option '-x'."}));
 

@@ -12,6 +12,10 @@ namespace platform::ports {
 
 PortList MachinePorts(const MachineFolders& folders, NumberStore& store);
 
+// A device as a user of this system would name it, for examples in help and
+// errors: "/dev/ttyUSB0", or "COM3" on Windows.
+const char* DeviceExample();
+
 // The USB serial adapters plugged in now, from sysfs, udev's links and its
 // hardware database alone: nothing is opened to find them. Numbers are not
 // given here; an identity comes from sysfs alone, never from whether udev has

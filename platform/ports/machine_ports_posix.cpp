@@ -31,4 +31,6 @@ PortList MachinePorts(const MachineFolders& folders, NumberStore& store) {
   return list;
 }
 
+const char* DeviceExample() { return "/dev/ttyUSB0"; }
+
 }  // namespace platform::ports

@@ -91,4 +91,6 @@ PortList MachinePorts(const MachineFolders&, NumberStore&) {
   return list;
 }
 
+const char* DeviceExample() { return "COM3"; }
+
 }  // namespace platform::ports

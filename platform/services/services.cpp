@@ -1,10 +1,6 @@
 #include "services.h"
 
 #include "port_table.h"
-#ifndef _WIN32
-#include "port_holders.h"
-#include "registry.h"
-#endif
 
 namespace platform {
 namespace {
@@ -22,14 +18,7 @@ void InstallServices(Services services) {
   ports::UseMachinePorts(services.machinePorts);
   ports::UseMachineFolders(services.machineFolders);
   ports::UseNumberStore(services.numberStore);
-#ifndef _WIN32
-  comm::InstallSystemCalls(services.systemCalls);
-  ports::UseDeviceDatabase(services.deviceDatabase);
-  comm::SetLockFolders(services.lockFolders);
-  comm::SetProcessFolder(services.processFolder);
-  registry::SetLocations(services.registryMachineFolder, services.registryUserFolder);
-  registry::SetLockWait(services.registryLockWaitMs);
-#endif
+  InstallSystemServices(services);
   Installed() = std::move(services);
 }
 

@@ -13,12 +13,15 @@
 #include "message_pump.h"
 #include "port_entry.h"
 #include "port_numbers.h"
-#ifndef _WIN32
-#include "device_database.h"
-#include "system_calls.h"
-#endif
 
 namespace platform {
+
+namespace comm {
+class SystemCalls;
+}
+namespace ports {
+class DeviceDatabase;
+}
 
 using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
 using Opener = std::function<bool(const std::string& target)>;
@@ -30,7 +33,7 @@ struct Services {
   ports::MachineFolders machineFolders;                   // where the machine lists them
   std::shared_ptr<ports::NumberStore> numberStore;        // the Ports key of the settings
   ErrorBox errorBox;                                      // the window's message box
-#ifndef _WIN32
+  // What the POSIX system gives, where Windows has its own: left empty there.
   Opener opener;                                          // the desktop opens addresses
   comm::SystemCalls* systemCalls = nullptr;               // the kernel
   std::shared_ptr<ports::DeviceDatabase> deviceDatabase;  // udev's hardware database
@@ -39,11 +42,13 @@ struct Services {
   std::string registryMachineFolder;                      // /var/lib/usb-corvane/registry
   std::string registryUserFolder;                         // the user's configuration folder
   int registryLockWaitMs = 0;                             // 5 s
-#endif
 };
 
 // Puts `services` in place of whatever was installed.
 void InstallServices(Services services);
+// The part of it that only this system's own modules take (services_posix.cpp,
+// services_windows.cpp).
+void InstallSystemServices(const Services& services);
 const Services& InstalledServices();
 
 // Installs a record for the lifetime of the object, then puts the one before

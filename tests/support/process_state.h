@@ -12,6 +12,7 @@
 #include "Utils.h"
 #include "clock.h"
 #include "comm_failure.h"
+#include "device_database.h"
 #include "log.h"
 #include "message_pump.h"
 #include "port_table.h"
