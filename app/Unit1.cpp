@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "Scom.h"
+#include "desktop_place.h"
 #include "error_box.h"
 #include "log.h"
 #include "message_pump.h"
@@ -21,7 +22,6 @@
 #include "window_place.h"
 
 TForm1* Form1 = nullptr;
-std::string WebAddress = window_core::kWebAddress;
 
 namespace {
 
@@ -74,7 +74,7 @@ TForm1::TForm1(QWidget* parent)
   Status->setAccessibleName("Status");
   ProgressBar1->setAccessibleName("Progress");
   Image1->setAccessibleName("Veltra Software logo");
-  Image1->setAccessibleDescription("A double-click opens " + QString::fromStdString(WebAddress));
+  Image1->setAccessibleDescription("A double-click opens " + QString(window_core::kWebAddress));
   LinkLabel->setAccessibleDescription("A double-click opens this address");
 
   setWindowIcon(ApplicationIcon());
@@ -103,7 +103,7 @@ TForm1::TForm1(QWidget* parent)
   Port->BeforePopup = [this] { ShowPortDevices(); };
   CorvaneButton->setFocus(Qt::OtherFocusReason);
 
-  LinkLabel->setText(QString::fromStdString(WebAddress));
+  LinkLabel->setText(QString(window_core::kWebAddress));
   linkPlace_ = LinkLabel->geometry();
   logic_.Start();
 }
@@ -140,7 +140,7 @@ void TForm1::LinkLabelDblClick() { OpenWebAddress(); }
 void TForm1::Image1DblClick() { OpenWebAddress(); }
 
 // The shell's default action for the address; its result is not examined.
-void TForm1::OpenWebAddress() { ShellExecuteA(nullptr, nullptr, WebAddress.c_str(), nullptr, nullptr, SW_SHOW); }
+void TForm1::OpenWebAddress() { ShellExecuteA(nullptr, nullptr, window_core::kWebAddress, nullptr, nullptr, SW_SHOW); }
 
 void TForm1::showEvent(QShowEvent* event) {
   // The desktop has placed the window by the time it first shows it.
@@ -176,6 +176,41 @@ void TForm1::closeEvent(QCloseEvent* event) {
   bool canClose = true;
   FormCloseQuery(this, canClose);
   event->setAccepted(canClose);
+}
+
+// Once the desktop has placed the shown window, an edge stored alone moves
+// and the other stays where the desktop put it; a stored place is checked
+// again now that the frame is known.
+void TForm1::PlaceOnceShown() {
+  if (!storedXpos_ && !storedYpos_) return;
+  move(ReachableSpot(*this, {storedXpos_.value_or(x()), storedYpos_.value_or(y())}));
+  storedXpos_.reset();
+  storedYpos_.reset();
+}
+
+// Both edges stored place the window before it shows; one alone waits for
+// the desktop's place of the other.
+void TForm1::PlaceAt(std::optional<int> left, std::optional<int> top) {
+  if (!DesktopTellsPlace()) return;
+  storedXpos_ = left;
+  storedYpos_ = top;
+  if (left && top) move(ReachableSpot(*this, {*left, *top}));
+}
+
+std::optional<window_core::TPoint> TForm1::NormalPlace() const {
+  if (!DesktopTellsPlace()) return std::nullopt;
+  return window_core::TPoint{x(), y()};
+}
+
+// No range check: an index naming no item leaves none selected, text empty.
+void TForm1::SelectItem(TList list, int index) {
+  QComboBox& box = List(list);
+  if (index >= 0 && index < box.count()) {
+    box.setCurrentIndex(index);
+  } else {
+    box.setCurrentIndex(-1);
+    box.setEditText(QString());
+  }
 }
 
 void TForm1::SetText(const std::string& text) { Status->setText(QString::fromStdString(text)); }

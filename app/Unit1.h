@@ -68,7 +68,6 @@ class TForm1 : public QWidget, private window_core::TWindowView {
   void RunMode(const std::string& modeName);
   void OpenWebAddress();
   void SetLinkStyle(bool bold);
-  void MoveOnto(QPoint wanted);
   void PlaceOnceShown();
   void ShowPortDevices();
   QComboBox& List(TList list) const;
@@ -105,7 +104,6 @@ class TForm1 : public QWidget, private window_core::TWindowView {
 };
 
 extern TForm1* Form1;
-extern std::string WebAddress;
 
 // The names by which desktops match the running window to its desktop entry:
 // Wayland's app id, and X11's WM_CLASS (the entry's StartupWMClass).

@@ -139,7 +139,7 @@ const TRunOutcome& LastRunOutcome() { return Outcome(); }
 
 bool InterfaceRunActive() { return Run().phase != RunPhase::Idle; }
 
-bool RequestInterfaceRunStop() {
+bool RequestCardWaitStop() {
   if (Run().phase != RunPhase::CardWait) return false;
   Run().stopRequested = true;
   return true;

@@ -91,4 +91,4 @@ const TRunOutcome& LastRunOutcome();
 bool InterfaceRunActive();
 // Asks the active run to stop. Honoured only while it waits for the card to be
 // taken out, when nothing has been sent yet; returns whether it will stop.
-bool RequestInterfaceRunStop();
+bool RequestCardWaitStop();

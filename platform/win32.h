@@ -1,10 +1,11 @@
 // The Windows services the program calls, under their Windows names.
 //
 // On Windows this is the real API. Elsewhere the same names are declared here
-// and implemented in platform/*_posix.cpp, keeping the contract the callers
+// and implemented in the services' *_posix.cpp files (platform/time,
+// platform/files, platform/registry, platform/shell, ...), keeping the contract the callers
 // rely on: BOOL results, counts through out-parameters, GetLastError() for the
 // reason of a failure. The serial port calls are the program's own on every
-// platform (comm_calls.h).
+// platform (platform/comm/comm_calls.h).
 #pragma once
 
 #ifdef _WIN32

@@ -29,7 +29,7 @@ BYTE ConvertPair(const std::string& pair) {
 
 }  // namespace
 
-TSerialPort::TSerialPort() : EchoReadBack(false), LogHex(true), LogDecimal(false) {}
+TSerialPort::TSerialPort() = default;  // the settings as the class gives them
 
 // The name by the two-prefix rule, cut to the 16-byte buffer.
 std::string CommDeviceName(DWORD portNumber) {

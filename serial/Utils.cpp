@@ -10,7 +10,7 @@ TTimedWait::TTimedWait() : PumpMessages(true) {}
 // At least one pass, and messages run on every pass; the wait ends at the first
 // reading at or past the deadline, after that pass's messages. Between passes
 // it sleeps until a message comes or the deadline does, so it never spins; a
-// stop request ends it at once by RunStopped.
+// stop request ends it at once, by ThrowIfStopRequested.
 void TTimedWait::Delay(std::int32_t milliseconds) {
   platform::Clock& clock = platform::CurrentClock();
   const platform::MonoTime deadline = clock.Now() + platform::Millis(milliseconds);

@@ -5,9 +5,10 @@
 
 class TTimedWait {
  public:
-  TTimedWait();
+  TTimedWait();  // pumps messages
 
-  bool PumpMessages = false;
+  // Whether the window's messages run while the wait goes.
+  bool PumpMessages;
 
   void Delay(std::int32_t milliseconds);
 };

@@ -166,15 +166,15 @@ TEST_F(LogTest, ExistingFileIsAppendedToNeverTruncated) {
 TEST_F(LogTest, NobodyElseOpensTheFileWhileTheSinkHoldsIt) {
   sink.WriteRecord(" 06");
   const auto other = platform::AppendFile::OpenExclusive(sink.FileName);
-  EXPECT_EQ(other.state(), platform::AppendFile::State::Failed);
+  EXPECT_EQ(other.CurrentState(), platform::AppendFile::State::Failed);
 }
 
 TEST_F(LogTest, FileThatCannotBeOpenedIsNotTriedAgain) {
   sink.FileName = dir.File("missing-folder/traffic.log");
   sink.WriteRecord(" 06");
-  EXPECT_EQ(sink.FileHandle.state(), platform::AppendFile::State::Failed);
+  EXPECT_EQ(sink.FileHandle.CurrentState(), platform::AppendFile::State::Failed);
   sink.WriteRecord(" 10");
-  EXPECT_EQ(sink.FileHandle.state(), platform::AppendFile::State::Failed);
+  EXPECT_EQ(sink.FileHandle.CurrentState(), platform::AppendFile::State::Failed);
 }
 
 TEST_F(LogTest, NoSinkOrLoggingOffTouchesNoFile) {

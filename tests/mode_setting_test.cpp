@@ -195,7 +195,7 @@ TEST_F(ModeSettingTest, CardNeverRemovedBlinksFor30sLookingEvery500ms) {
 TEST_F(ModeSettingTest, StopRequestDuringTheCardWaitEndsTheRunAtItsNextLook) {
   device->InsertCard(CorvaneEmulator::kCardNeverRemoved);
   bool accepted = false;
-  pump.PostAt(clock.Start() + 2200_ms, [&] { accepted = RequestInterfaceRunStop(); });
+  pump.PostAt(clock.Start() + 2200_ms, [&] { accepted = RequestCardWaitStop(); });
   EXPECT_FALSE(RunMode());
   EXPECT_TRUE(accepted);
   EXPECT_EQ(Elapsed(), 2500_ms);
@@ -210,10 +210,10 @@ TEST_F(ModeSettingTest, StopRequestDuringTheCardWaitEndsTheRunAtItsNextLook) {
 
 TEST_F(ModeSettingTest, StopRequestOnceTheDialogueHasBegunIsRefused) {
   bool accepted = true;
-  pump.PostAt(clock.Start() + 600_ms, [&] { accepted = RequestInterfaceRunStop(); });
+  pump.PostAt(clock.Start() + 600_ms, [&] { accepted = RequestCardWaitStop(); });
   EXPECT_TRUE(RunMode());
   EXPECT_FALSE(accepted);
-  EXPECT_FALSE(RequestInterfaceRunStop());  // and with no run at all
+  EXPECT_FALSE(RequestCardWaitStop());  // and with no run at all
 }
 
 // --- one run at a time

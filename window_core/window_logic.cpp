@@ -88,7 +88,7 @@ void TWindowLogic::RunMode(const std::string& modeName) {
 // A close during the wait for the card stops the run and closes at once; once
 // the dialogue has begun, the close waits for the run's end (seconds at most).
 bool TWindowLogic::MayClose() {
-  if (InterfaceRunActive() && !RequestInterfaceRunStop()) {
+  if (InterfaceRunActive() && !RequestCardWaitStop()) {
     closePending_ = true;
     return false;
   }

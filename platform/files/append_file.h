@@ -22,7 +22,7 @@ class AppendFile {
   // A pipe without a reader fails at once instead of waiting for one.
   static AppendFile OpenExclusive(const std::string& path);
 
-  State state() const { return state_; }
+  State CurrentState() const { return state_; }
   bool IsNotOpened() const { return state_ == State::NotOpened; }
   bool Write(std::string_view data);
   // The errno of the open or of the first write that failed; 0 when none did.

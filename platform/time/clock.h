@@ -71,10 +71,6 @@ class VirtualClock : public Clock {
   std::multimap<MonoTime, std::function<void()>> scheduled_;
 };
 
-}  // namespace platform
-
-namespace platform {
-
 struct CivilDateTime {
   int year, month, day, hour, minute, second, millisecond;
 };
