@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "comm_failure.h"
+#include "comm_read.h"
 
 namespace emulator {
 namespace {

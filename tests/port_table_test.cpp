@@ -271,10 +271,10 @@ TEST(PortTableTest, ExplicitMappingsAreListedAndResolved) {
   EXPECT_EQ(all[0].number, 2u);
   EXPECT_TRUE(all[0].simulated);
   EXPECT_EQ(all[1].device, "/nonexistent/pts/42");
-  EXPECT_EQ(platform::ports::Resolve(2), device);
-  EXPECT_EQ(platform::ports::Resolve(3), nullptr);
+  EXPECT_EQ(platform::ports::Resolve(2, nullptr), device);
+  EXPECT_EQ(platform::ports::Resolve(3, nullptr), nullptr);
   platform::ports::Unmap(2);
-  EXPECT_EQ(platform::ports::Resolve(2), nullptr);
+  EXPECT_EQ(platform::ports::Resolve(2, nullptr), nullptr);
   EXPECT_FALSE(platform::ports::Describe(2).has_value());
 }
 

@@ -8,6 +8,7 @@
 #include "comm_device.h"
 #include "comm_failure.h"
 #include "port_table.h"
+#include "serial_device.h"
 #include "win32.h"
 
 namespace {
@@ -65,7 +66,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
   if (creationDisposition != OPEN_EXISTING || (desiredAccess & (GENERIC_READ | GENERIC_WRITE)) == 0) {
     return OpenFailed({EINVAL, "open"});
   }
-  const auto endpoint = platform::ports::Resolve(*number);
+  const auto endpoint = platform::ports::Resolve(*number, platform::MakeSerialDeviceEndpoint);
   if (!endpoint) {
     // A number whose adapter is absent names it; nothing else is ever opened.
     platform::comm::CommFailure failure{ENOENT, "open"};

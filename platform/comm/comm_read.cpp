@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <optional>
 
-#include "comm_device.h"
+#include "comm_read.h"
 #include "comm_failure.h"
 #include "stop.h"
 

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "comm_failure.h"
+#include "comm_read.h"
 #include "port_holders.h"
 #include "stop.h"
 #include "system_calls.h"

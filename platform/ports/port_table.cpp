@@ -2,13 +2,11 @@
 
 #include <map>
 
-#include "serial_device.h"
-
 namespace platform::ports {
 namespace {
 
 struct Mapping {
-  std::shared_ptr<CommEndpoint> endpoint;
+  std::shared_ptr<CommEndpoint> endpoint;  // null: the line at entry.device
   PortEntry entry;
 };
 
@@ -34,9 +32,9 @@ NumberStore& Store() {
 void MapDevice(unsigned number, std::string devicePath) {
   PortEntry entry;
   entry.number = number;
-  entry.device = devicePath;
+  entry.device = std::move(devicePath);
   entry.description = "mapped device";
-  State().explicitPorts[number] = {MakeSerialDeviceEndpoint(std::move(devicePath)), entry};
+  State().explicitPorts[number] = {nullptr, entry};
 }
 
 void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint) {
@@ -82,12 +80,15 @@ std::optional<PortEntry> Describe(unsigned number) {
   return std::nullopt;
 }
 
-std::shared_ptr<CommEndpoint> Resolve(unsigned number) {
+std::shared_ptr<CommEndpoint> Resolve(unsigned number, LineMaker makeLine) {
   const auto mapped = State().explicitPorts.find(number);
-  if (mapped != State().explicitPorts.end()) return mapped->second.endpoint;
+  if (mapped != State().explicitPorts.end()) {
+    const Mapping& mapping = mapped->second;
+    return mapping.endpoint ? mapping.endpoint : makeLine(mapping.entry.device);
+  }
   const auto entry = number == 0 ? std::nullopt : Describe(number);
   if (!entry || !entry->present) return nullptr;
-  return MakeSerialDeviceEndpoint(entry->device);
+  return makeLine(entry->device);
 }
 
 }  // namespace platform::ports

@@ -24,8 +24,13 @@ void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint);
 void Unmap(unsigned number);
 void UnmapAll();
 
-// The endpoint behind a number, or null when none is (or its adapter is absent).
-std::shared_ptr<CommEndpoint> Resolve(unsigned number);
+// Makes the endpoint of a real line from its device path: the comm layer's,
+// handed down, since the table sits below it.
+using LineMaker = std::shared_ptr<CommEndpoint> (*)(std::string devicePath);
+
+// The endpoint behind a number, or null when none is (or its adapter is
+// absent): a mapped endpoint as it is, a device path through `makeLine`.
+std::shared_ptr<CommEndpoint> Resolve(unsigned number, LineMaker makeLine);
 std::optional<PortEntry> Describe(unsigned number);
 // Every number that is mapped or known, present or not, in number order; and
 // why the machine's ports have no numbers, when the stored ones cannot be read.
