@@ -15,12 +15,6 @@ struct Holder {
   std::string lockFile;  // the lock file that names it, if that is how it was found
 };
 
-// The folders searched for LCK..<name> files; empty restores the defaults.
-// Both are installed with the other services (services.h).
-void SetLockFolders(std::vector<std::string> folders);
-// The folder of the process table ("/proc"); empty restores the default.
-void SetProcessFolder(std::string folder);
-
 // The live process a lock file names for the device. A lock file of a process
 // that has ended is stale: it names nobody and is left as it is.
 std::optional<Holder> LockFileHolder(const std::string& devicePath);

@@ -10,28 +10,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "services.h"
 #include "system_calls.h"
 
 namespace platform::comm {
 namespace {
 
-struct Folders {
-  std::vector<std::string> locks;
-  std::string processes;
-};
-
-Folders& Configured() {
-  static Folders folders;
-  return folders;
-}
-
 std::vector<std::string> LockFolders() {
-  const auto& locks = Configured().locks;
+  const auto& locks = InstalledServices().lockFolders;
   return locks.empty() ? std::vector<std::string>{"/run/lock", "/var/lock"} : locks;
 }
 
 std::string ProcessFolder() {
-  return Configured().processes.empty() ? std::string("/proc") : Configured().processes;
+  const std::string& processes = InstalledServices().processFolder;
+  return processes.empty() ? std::string("/proc") : processes;
 }
 
 std::string ProgramName(long pid) {
@@ -73,8 +65,6 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-void SetLockFolders(std::vector<std::string> folders) { Configured().locks = std::move(folders); }
-void SetProcessFolder(std::string folder) { Configured().processes = std::move(folder); }
 
 std::optional<Holder> LockFileHolder(const std::string& devicePath) {
   const std::string name = "LCK.." + BaseName(devicePath);

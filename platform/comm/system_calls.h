@@ -39,10 +39,7 @@ class SystemCalls {
   virtual bool UserListedInGroup(gid_t group);
 };
 
+// The installed record's calls (services.h), or the kernel's.
 SystemCalls& Sys();
-
-// Puts `calls` in place of the kernel; null restores it. Programs and tests
-// install it with the other services (services.h).
-void InstallSystemCalls(SystemCalls* calls);
 
 }  // namespace platform::comm

@@ -10,17 +10,14 @@
 
 #include "system_calls.h"
 
+#include "services.h"
+
 namespace platform::comm {
 namespace {
 
 SystemCalls& Kernel() {
   static SystemCalls kernel;
   return kernel;
-}
-
-SystemCalls*& Installed() {
-  static SystemCalls* current = &Kernel();
-  return current;
 }
 
 }  // namespace
@@ -78,8 +75,10 @@ bool SystemCalls::UserListedInGroup(gid_t group) {
   return false;
 }
 
-SystemCalls& Sys() { return *Installed(); }
+SystemCalls& Sys() {
+  SystemCalls* installed = InstalledServices().systemCalls;
+  return installed != nullptr ? *installed : Kernel();
+}
 
-void InstallSystemCalls(SystemCalls* calls) { Installed() = calls != nullptr ? calls : &Kernel(); }
 
 }  // namespace platform::comm

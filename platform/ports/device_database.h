@@ -21,8 +21,7 @@ class DeviceDatabase {
 
 // udev's hardware database (hwdb.bin); knows nothing when the file is missing.
 std::shared_ptr<DeviceDatabase> UdevDeviceDatabase();
-// Tests give a database of their own (services.h); null restores udev's.
-void UseDeviceDatabase(std::shared_ptr<DeviceDatabase> database);
+// The installed record's database (services.h), or udev's.
 DeviceDatabase& CurrentDeviceDatabase();
 
 }  // namespace platform::ports

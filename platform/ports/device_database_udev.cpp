@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "device_database.h"
+#include "services.h"
 
 namespace platform::ports {
 namespace {
@@ -38,20 +39,15 @@ class UdevDatabase final : public DeviceDatabase {
   std::unique_ptr<udev_hwdb, UdevRelease> hwdb_{udev_ ? udev_hwdb_new(udev_.get()) : nullptr};
 };
 
-std::shared_ptr<DeviceDatabase>& Chosen() {
-  static std::shared_ptr<DeviceDatabase> database;
-  return database;
-}
 
 }  // namespace
 
 std::shared_ptr<DeviceDatabase> UdevDeviceDatabase() { return std::make_shared<UdevDatabase>(); }
 
-void UseDeviceDatabase(std::shared_ptr<DeviceDatabase> database) { Chosen() = std::move(database); }
-
 DeviceDatabase& CurrentDeviceDatabase() {
-  if (!Chosen()) Chosen() = UdevDeviceDatabase();
-  return *Chosen();
+  if (const auto& installed = InstalledServices().deviceDatabase) return *installed;
+  static const std::shared_ptr<DeviceDatabase> udev = UdevDeviceDatabase();  // opened once, at first use
+  return *udev;
 }
 
 }  // namespace platform::ports

@@ -2,6 +2,8 @@
 // devices are looked up.
 #pragma once
 
+#include "machine_folders.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,12 +34,5 @@ struct PortList {
   std::string problem;  // empty when the numbers were read
 };
 
-// Where the machine's devices are looked up; tests point these at a tree of
-// their own.
-struct MachineFolders {
-  std::string ttyClass = "/sys/class/tty";
-  std::string devices = "/dev";
-  std::string serialLinks = "/dev/serial";
-};
 
 }  // namespace platform::ports

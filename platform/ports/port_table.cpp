@@ -2,89 +2,82 @@
 
 #include <map>
 
+#include "services.h"
+
 namespace platform::ports {
 namespace {
 
-struct Mapping {
-  std::shared_ptr<CommEndpoint> endpoint;  // null: the line at entry.device
-  PortEntry entry;
-};
+const std::map<unsigned, PortMapping>& Mapped() { return InstalledServices().portMap; }
 
-struct Table {
-  std::map<unsigned, Mapping> explicitPorts;
-  bool useMachinePorts = true;
-  MachineFolders folders;
-  std::shared_ptr<NumberStore> store;
-};
-
-Table& State() {
-  static Table table;
-  return table;
+// None installed: the registry's, made at first use and kept in the record,
+// so that a record installed anew starts with a store read anew.
+NumberStore& Store() {
+  std::shared_ptr<NumberStore>& store = InstalledServicesToChange().numberStore;
+  if (!store) store = RegistryNumberStore();
+  return *store;
 }
 
-NumberStore& Store() {
-  if (!State().store) State().store = RegistryNumberStore();
-  return *State().store;
+PortList MachinePortsNow() { return MachinePorts(InstalledServices().machineFolders, Store()); }
+
+PortEntry EntryOf(unsigned number, const PortMapping& mapping) {
+  PortEntry entry;
+  entry.number = number;
+  if (mapping.endpoint) {
+    entry.device = entry.description = mapping.endpoint->Description();
+    entry.simulated = true;
+  } else {
+    entry.device = mapping.device;
+    entry.description = "mapped device";
+  }
+  return entry;
 }
 
 }  // namespace
 
 void MapDevice(unsigned number, std::string devicePath) {
-  PortEntry entry;
-  entry.number = number;
-  entry.device = std::move(devicePath);
-  entry.description = "mapped device";
-  State().explicitPorts[number] = {nullptr, entry};
+  InstalledServicesToChange().portMap[number] = {nullptr, std::move(devicePath)};
 }
 
 void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint) {
-  PortEntry entry;
-  entry.number = number;
-  entry.device = endpoint->Description();
-  entry.description = endpoint->Description();
-  entry.simulated = true;
-  State().explicitPorts[number] = {std::move(endpoint), entry};
+  InstalledServicesToChange().portMap[number] = {std::move(endpoint), {}};
 }
 
-void Unmap(unsigned number) { State().explicitPorts.erase(number); }
-void UnmapAll() { State().explicitPorts.clear(); }
-void UseMachinePorts(bool use) { State().useMachinePorts = use; }
-void UseMachineFolders(MachineFolders folders) { State().folders = std::move(folders); }
-void UseNumberStore(std::shared_ptr<NumberStore> store) { State().store = std::move(store); }
+void Unmap(unsigned number) { InstalledServicesToChange().portMap.erase(number); }
+void UnmapAll() { InstalledServicesToChange().portMap.clear(); }
 
 PortList List() {
   std::map<unsigned, PortEntry> merged;
   PortList list;
   std::vector<PortEntry> unnumbered;
-  if (State().useMachinePorts) {
-    PortList machine = MachinePorts(State().folders, Store());
+  if (InstalledServices().machinePorts) {
+    PortList machine = MachinePortsNow();
     list.problem = std::move(machine.problem);
     for (PortEntry& entry : machine.ports) {
       if (entry.number == 0) unnumbered.push_back(std::move(entry));
       else merged[entry.number] = std::move(entry);
     }
   }
-  for (const auto& [number, mapping] : State().explicitPorts) merged[number] = mapping.entry;
+  for (const auto& [number, mapping] : Mapped()) merged[number] = EntryOf(number, mapping);
   list.ports = std::move(unnumbered);
   for (auto& [number, entry] : merged) list.ports.push_back(std::move(entry));
   return list;
 }
 
 std::optional<PortEntry> Describe(unsigned number) {
-  const auto mapped = State().explicitPorts.find(number);
-  if (mapped != State().explicitPorts.end()) return mapped->second.entry;
-  if (!State().useMachinePorts) return std::nullopt;
-  for (PortEntry& entry : MachinePorts(State().folders, Store()).ports) {
+  const auto mapped = Mapped().find(number);
+  if (mapped != Mapped().end()) return EntryOf(number, mapped->second);
+  if (!InstalledServices().machinePorts) return std::nullopt;
+  for (PortEntry& entry : MachinePortsNow().ports) {
     if (entry.number != 0 && entry.number == number) return std::move(entry);
   }
   return std::nullopt;
 }
 
 std::shared_ptr<CommEndpoint> Resolve(unsigned number, LineMaker makeLine) {
-  const auto mapped = State().explicitPorts.find(number);
-  if (mapped != State().explicitPorts.end()) {
-    const Mapping& mapping = mapped->second;
-    return mapping.endpoint ? mapping.endpoint : makeLine(mapping.entry.device);
+  const auto mapped = Mapped().find(number);
+  if (mapped != Mapped().end()) {
+    const PortMapping& mapping = mapped->second;
+    return mapping.endpoint ? mapping.endpoint : makeLine(mapping.device);
   }
   const auto entry = number == 0 ? std::nullopt : Describe(number);
   if (!entry || !entry->present) return nullptr;

@@ -19,6 +19,8 @@
 
 namespace platform::ports {
 
+// The explicit map is part of the installed record (services.h): a scope
+// that installs a record of its own puts the map back as it was at its end.
 void MapDevice(unsigned number, std::string devicePath);
 void MapEndpoint(unsigned number, std::shared_ptr<CommEndpoint> endpoint);
 void Unmap(unsigned number);
@@ -35,12 +37,5 @@ std::optional<PortEntry> Describe(unsigned number);
 // Every number that is mapped or known, present or not, in number order; and
 // why the machine's ports have no numbers, when the stored ones cannot be read.
 PortList List();
-
-// Installed with the other services (services.h): whether the machine's
-// ports are listed, where, and where their numbers are kept (null: the
-// registry).
-void UseMachinePorts(bool use);
-void UseMachineFolders(MachineFolders folders);
-void UseNumberStore(std::shared_ptr<NumberStore> store);
 
 }  // namespace platform::ports

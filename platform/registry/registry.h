@@ -10,8 +10,7 @@
 
 namespace platform::registry {
 
-// Overrides the two folders (tests, through services.h); empty restores the default.
-void SetLocations(std::string machineFolder, std::string userFolder);
+// The two folders: the installed record's (services.h), else the defaults.
 std::string MachineFolder();
 std::string UserFolder();
 // The file an open key is kept in; empty for another handle.
@@ -19,8 +18,7 @@ std::string KeyFileOf(HKEY key);
 // Why the last RegCreateKeyExA failed, in words for a message.
 std::string LastProblem();
 // How long RegCreateKeyExA waits for another program to finish with a key:
-// 5 s unless set (tests); 0 or less restores the default.
-void SetLockWait(int milliseconds);
+// the installed record's wait, 5 s unless set (tests).
 int LockWaitMs();
 
 }  // namespace platform::registry

@@ -19,6 +19,7 @@
 #include "quoted_name.h"
 #include "registry.h"
 #include "registry_file.h"
+#include "services.h"
 #include "win32.h"
 
 struct HKEY__ {
@@ -34,10 +35,7 @@ namespace platform::registry {
 namespace {
 
 struct Locations {
-  std::string machine;
-  std::string user;
   std::string lastProblem;
-  int lockWaitMs = 0;
 };
 
 Locations& State() {
@@ -233,13 +231,9 @@ LSTATUS StartOpening(HKEY root, LPCSTR subKey, PHKEY result, std::vector<std::st
 
 }  // namespace
 
-void SetLocations(std::string machineFolder, std::string userFolder) {
-  State().machine = std::move(machineFolder);
-  State().user = std::move(userFolder);
-}
-
 std::string MachineFolder() {
-  return State().machine.empty() ? std::string("/var/lib/usb-corvane/registry") : State().machine;
+  const std::string& machine = InstalledServices().registryMachineFolder;
+  return machine.empty() ? std::string("/var/lib/usb-corvane/registry") : machine;
 }
 
 namespace {
@@ -259,7 +253,7 @@ std::string ConfigHome() {
 }  // namespace
 
 std::string UserFolder() {
-  if (!State().user.empty()) return State().user;
+  if (const std::string& user = InstalledServices().registryUserFolder; !user.empty()) return user;
   return ConfigHome() + "/usb-corvane/registry";
 }
 
@@ -269,8 +263,10 @@ std::string KeyFileOf(HKEY key) {
   return key != nullptr && key->folder ? key->folder->path() + "/" + key->fileName : "";
 }
 
-void SetLockWait(int milliseconds) { State().lockWaitMs = milliseconds; }
-int LockWaitMs() { return State().lockWaitMs > 0 ? State().lockWaitMs : 5000; }
+int LockWaitMs() {
+  const int wait = InstalledServices().registryLockWaitMs;
+  return wait > 0 ? wait : 5000;
+}
 
 }  // namespace platform::registry
 

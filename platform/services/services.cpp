@@ -1,7 +1,5 @@
 #include "services.h"
 
-#include "port_table.h"
-
 namespace platform {
 namespace {
 
@@ -12,17 +10,9 @@ Services& Installed() {
 
 }  // namespace
 
-void InstallServices(Services services) {
-  InstallClock(services.clock);
-  InstallPump(services.pump);
-  ports::UseMachinePorts(services.machinePorts);
-  ports::UseMachineFolders(services.machineFolders);
-  ports::UseNumberStore(services.numberStore);
-  InstallSystemServices(services);
-  Installed() = std::move(services);
-}
-
+void InstallServices(Services services) { Installed() = std::move(services); }
 const Services& InstalledServices() { return Installed(); }
+Services& InstalledServicesToChange() { return Installed(); }
 
 ScopedServices::ScopedServices(Services services) : previous_(Installed()) { InstallServices(std::move(services)); }
 

@@ -1,27 +1,37 @@
 // The process-wide services a run stands on that a program or a test may
-// replace, as one record: each program installs its record once, where it
-// starts, and each test fixture its own for the fixture's lifetime. A field
-// left empty is the system's own service.
+// replace, as one record, and their one owner: each program installs its
+// record once, where it starts, and each test fixture its own for the
+// fixture's lifetime; each module reads its field from the installed record.
+// A field left empty is the system's own service.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "clock.h"
-#include "message_pump.h"
-#include "port_entry.h"
-#include "port_numbers.h"
+#include "machine_folders.h"
 
 namespace platform {
 
+class Clock;
+class MessagePump;
+class CommEndpoint;
 namespace comm {
 class SystemCalls;
 }
 namespace ports {
+class NumberStore;
 class DeviceDatabase;
-}
+
+// A number given its device by the program or a test: the simulated
+// interface's endpoint, or a device path.
+struct PortMapping {
+  std::shared_ptr<CommEndpoint> endpoint;  // null: the line at `device`
+  std::string device;
+};
+}  // namespace ports
 
 using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
 using Opener = std::function<bool(const std::string& target)>;
@@ -32,6 +42,7 @@ struct Services {
   bool machinePorts = true;                               // numbers may open the machine's adapters
   ports::MachineFolders machineFolders;                   // where the machine lists them
   std::shared_ptr<ports::NumberStore> numberStore;        // the Ports key of the settings
+  std::map<unsigned, ports::PortMapping> portMap;         // numbers mapped (port_table.h)
   ErrorBox errorBox;                                      // the window's message box
   // What the POSIX system gives, where Windows has its own: left empty there.
   Opener opener;                                          // the desktop opens addresses
@@ -46,10 +57,11 @@ struct Services {
 
 // Puts `services` in place of whatever was installed.
 void InstallServices(Services services);
-// The part of it that only this system's own modules take (services_posix.cpp,
-// services_windows.cpp).
-void InstallSystemServices(const Services& services);
 const Services& InstalledServices();
+// The installed record, for the port table alone: its map, which a program
+// or a test changes after the rest is installed (MapDevice and the like), and
+// the registry's number store, made at first use.
+Services& InstalledServicesToChange();
 
 // Installs a record for the lifetime of the object, then puts the one before
 // it back: a whole record, or the installed one with `change` made to it.

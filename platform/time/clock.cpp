@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "services.h"
 #include "stop.h"
 
 namespace platform {
@@ -43,16 +44,12 @@ Clock& SystemClock() {
   return real;
 }
 
-Clock*& Installed() {
-  static Clock* current = &SystemClock();
-  return current;
-}
-
 }  // namespace
 
-Clock& CurrentClock() { return *Installed(); }
-
-void InstallClock(Clock* clock) { Installed() = clock != nullptr ? clock : &SystemClock(); }
+Clock& CurrentClock() {
+  Clock* installed = InstalledServices().clock;
+  return installed != nullptr ? *installed : SystemClock();
+}
 
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                       int millisecond) {

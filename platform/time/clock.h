@@ -27,11 +27,8 @@ class Clock {
   virtual bool IsVirtual() const { return false; }
 };
 
+// The installed record's clock (services.h), or the system's.
 Clock& CurrentClock();
-
-// Null restores the system's clock. Programs and tests install it with the
-// other services (services.h).
-void InstallClock(Clock* clock);
 
 // The local time of `seconds` in the machine's time zone; false when it has
 // none (localtime_r on POSIX, localtime_s on Windows).

@@ -1,5 +1,7 @@
 #include "message_pump.h"
 
+#include "services.h"
+
 namespace platform {
 namespace {
 
@@ -14,15 +16,11 @@ MessagePump& Idle() {
   return idle;
 }
 
-MessagePump*& Installed() {
-  static MessagePump* current = &Idle();
-  return current;
-}
-
 }  // namespace
 
-MessagePump& CurrentPump() { return *Installed(); }
-
-void InstallPump(MessagePump* pump) { Installed() = pump != nullptr ? pump : &Idle(); }
+MessagePump& CurrentPump() {
+  MessagePump* installed = InstalledServices().pump;
+  return installed != nullptr ? *installed : Idle();
+}
 
 }  // namespace platform

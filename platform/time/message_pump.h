@@ -15,11 +15,8 @@ class MessagePump {
   virtual void WaitUntil(MonoTime deadline) = 0;
 };
 
+// The installed record's pump (services.h), or the idle one.
 MessagePump& CurrentPump();
-
-// Null restores the idle pump. Programs and tests install it with the other
-// services (services.h).
-void InstallPump(MessagePump* pump);
 
 // Runs the Qt event queue of the calling thread (needs a QCoreApplication).
 class QtMessagePump final : public MessagePump {
