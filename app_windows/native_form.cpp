@@ -3,13 +3,10 @@
 // After windows.h (through native_form.h), which it needs.
 #include <commctrl.h>
 
-#include <array>
 #include <vector>
 
-#include "Scom.h"
-#include "services.h"
-#include "stored_settings.h"
 #include "readable_colors.h"
+#include "services.h"
 #include "window_place.h"
 
 namespace {
