@@ -34,13 +34,10 @@ struct HKEY__ {
 namespace platform::registry {
 namespace {
 
-struct Locations {
-  std::string lastProblem;
-};
-
-Locations& State() {
-  static Locations locations;
-  return locations;
+// Why the last opening failed, in words: kept for LastProblem().
+std::string& LastOpeningProblem() {
+  static std::string problem;
+  return problem;
 }
 
 std::set<HKEY>& LiveKeys() {
@@ -108,7 +105,7 @@ KeyPlace PlaceOf(const std::string& base, const std::string& hive, const std::ve
 // since the program goes on with the per-user copy.
 void NoteRefusal(const FileProblem& problem) {
   if (problem.reason.empty()) return;
-  State().lastProblem = problem.reason;
+  LastOpeningProblem() = problem.reason;
   std::fprintf(stderr, "%s: %s.\n", program_invocation_short_name, problem.reason.c_str());
 }
 
@@ -139,7 +136,7 @@ bool WriteKeyFile(const KeyFolder& folder, const std::string& name, const KeyFil
   const std::string text = FormatKeyFile(key);
   // Never a file the next start would refuse to read.
   if (text.size() > kMaxKeyFileSize) {
-    State().lastProblem = folder.path() + "/" + name + " would grow beyond 1 MiB, more than a settings key may be";
+    LastOpeningProblem() = folder.path() + "/" + name + " would grow beyond 1 MiB, more than a settings key may be";
     return false;
   }
   FileProblem problem;
@@ -164,7 +161,7 @@ OpenResult OpenAt(const std::string& base, const std::string& hive, const std::v
     case KeyFolder::Lock::Locked: break;
     case KeyFolder::Lock::Refused: NoteRefusal(problem); return OpenResult::Refused;
     case KeyFolder::Lock::TimedOut:
-      State().lastProblem = (problem.reason.empty() ? std::string("another program") : problem.reason) +
+      LastOpeningProblem() = (problem.reason.empty() ? std::string("another program") : problem.reason) +
                             " holds the settings in " + QuotedName(place.Path());
       return OpenResult::Busy;
   }
@@ -184,10 +181,10 @@ OpenResult OpenAt(const std::string& base, const std::string& hive, const std::v
       break;
     case LoadResult::Unreadable:
     case LoadResult::Refused:
-      State().lastProblem = trouble;
+      LastOpeningProblem() = trouble;
       return OpenResult::Refused;
     case LoadResult::Damaged:
-      State().lastProblem = trouble;
+      LastOpeningProblem() = trouble;
       return OpenResult::Damaged;
   }
   opened->folder.emplace(std::move(*folder));
@@ -220,7 +217,7 @@ HKEY Find(HKEY key) { return LiveKeys().count(key) != 0 ? key : nullptr; }
 
 // What opening a key checks first: the result pointer, the path, the hive.
 LSTATUS StartOpening(HKEY root, LPCSTR subKey, PHKEY result, std::vector<std::string>& parts, std::string& hive) {
-  State().lastProblem.clear();
+  LastOpeningProblem().clear();
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   if (!SplitKeyPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
@@ -257,7 +254,7 @@ std::string UserFolder() {
   return ConfigHome() + "/usb-corvane/registry";
 }
 
-std::string LastProblem() { return State().lastProblem; }
+std::string LastProblem() { return LastOpeningProblem(); }
 
 std::string KeyFileOf(HKEY key) {
   return key != nullptr && key->folder ? key->folder->path() + "/" + key->fileName : "";
@@ -289,8 +286,8 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*ke
   if (opened == OpenResult::Refused) {
     const auto seed = machineWide ? ReadMachineCopy(hive, parts) : std::nullopt;
     opened = OpenAt(UserFolder(), hive, parts, seed ? &*seed : nullptr, key, how);
-    if (opened == OpenResult::Refused && State().lastProblem.empty()) {
-      State().lastProblem = "no folder for the settings can be written";
+    if (opened == OpenResult::Refused && LastOpeningProblem().empty()) {
+      LastOpeningProblem() = "no folder for the settings can be written";
     }
   }
   if (opened != OpenResult::Opened) return ToStatus(opened);
@@ -318,8 +315,8 @@ LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM /*desi
     switch (LoadKeyFile(*folder, place.file, false, opened->content, trouble)) {
       case LoadResult::Loaded: return ERROR_SUCCESS;
       case LoadResult::Missing: return ERROR_FILE_NOT_FOUND;
-      case LoadResult::Damaged: State().lastProblem = trouble; return ERROR_BADDB;
-      default: State().lastProblem = trouble; return ERROR_ACCESS_DENIED;
+      case LoadResult::Damaged: LastOpeningProblem() = trouble; return ERROR_BADDB;
+      default: LastOpeningProblem() = trouble; return ERROR_ACCESS_DENIED;
     }
   };
   // The copy RegCreateKeyExA would open: machine-wide where this process may
