@@ -65,7 +65,6 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-
 std::optional<Holder> LockFileHolder(const std::string& devicePath) {
   const std::string name = "LCK.." + BaseName(devicePath);
   for (const std::string& folder : LockFolders()) {

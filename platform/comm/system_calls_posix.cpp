@@ -80,5 +80,4 @@ SystemCalls& Sys() {
   return installed != nullptr ? *installed : Kernel();
 }
 
-
 }  // namespace platform::comm

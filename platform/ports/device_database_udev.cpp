@@ -39,7 +39,6 @@ class UdevDatabase final : public DeviceDatabase {
   std::unique_ptr<udev_hwdb, UdevRelease> hwdb_{udev_ ? udev_hwdb_new(udev_.get()) : nullptr};
 };
 
-
 }  // namespace
 
 std::shared_ptr<DeviceDatabase> UdevDeviceDatabase() { return std::make_shared<UdevDatabase>(); }
