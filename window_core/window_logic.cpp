@@ -165,9 +165,8 @@ std::vector<std::string> PortTips(unsigned count) {
 }
 
 std::string PortTip(int index) {
-  const auto tips = PortTips();
-  return index >= 0 && index < static_cast<int>(tips.size()) ? tips[static_cast<std::size_t>(index)]
-                                                             : "No device on this machine";
+  if (index < 0 || index >= static_cast<int>(kPortCount)) return "No device on this machine";
+  return PortTips(static_cast<unsigned>(index) + 1).back();  // the items up to the one shown
 }
 
 }  // namespace window_core
