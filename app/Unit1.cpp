@@ -238,10 +238,6 @@ int TForm1::FindItem(TList list, const std::string& text) const {
   return List(list).findText(QString::fromStdString(text), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
-// While a run goes, the focus waits on the status line, where the outcome
-// appears, instead of falling to the port box, where the next key would
-// replace the port; at the run's end it goes back to the pressed button,
-// unless the user has moved it meanwhile.
 void TForm1::EnableModeButtons(bool enabled) {
   CorvaneButton->setEnabled(enabled);
   SmartMouseButton->setEnabled(enabled);
