@@ -1,8 +1,8 @@
 // The process-wide state a run touches, as the program starts with it, for
 // the lifetime of one test or fuzz input, and the same again afterwards: the
 // serial port object and its pump time, the timed wait, the traffic log sink,
-// the run's view of the window, the port mappings, a pending stop, the last
-// comm failure; and the services of a test (TestServices).
+// the run's view of the window, a pending stop, the last comm failure; and
+// the services of a test (TestServices), with their port mappings.
 #pragma once
 
 #include <memory>
@@ -62,7 +62,6 @@ class ProcessState {
     TimedWait = TTimedWait();
     NextPumpTime = platform::MonoTime{};
     RunWindow = {};
-    platform::ports::UnmapAll();
     platform::ClearStop();
     platform::comm::ClearLastFailure();
   }
